@@ -47,9 +47,12 @@ DriveMap DriveMap::fromEnvironment() {
     while (std::getline(conf, line)) {
         line = trim(line);
         if (line.empty() || line[0] == '#') continue;
+        // "M=/dir", blanks allowed around the letter and the sign.
         size_t eq = line.find('=');
-        if (eq != 1 || !std::isalpha(static_cast<unsigned char>(line[0]))) continue;
-        m.roots_[static_cast<char>(std::toupper(static_cast<unsigned char>(line[0])))] = trim(line.substr(2));
+        if (eq == std::string::npos) continue;
+        std::string letter = trim(line.substr(0, eq)), dir = trim(line.substr(eq + 1));
+        if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0])) || dir.empty()) continue;
+        m.roots_[static_cast<char>(std::toupper(static_cast<unsigned char>(letter[0])))] = dir;
     }
     for (char c = 'A'; c <= 'Z'; ++c) {
         std::string var = std::string("VELMORA_DRIVE_") + c;
@@ -100,8 +103,13 @@ fs::path DriveMap::resolve(const ProgramPath& p) const {
 }
 
 bool DriveMap::exists(std::string_view programPath) const {
+    ProgramPath pp = parse(programPath);  // a name leaving the directory is still refused
+    auto r = root(pp.drive);
     std::error_code ec;
-    return fs::exists(resolve(programPath), ec);
+    // The file-exists test answers false for a drive that is not there, as the
+    // scripting object did, instead of failing.
+    if (!r || !fs::is_directory(*r, ec)) return false;
+    return fs::exists(resolve(pp), ec);
 }
 
 }  // namespace platform

@@ -37,7 +37,8 @@ public:
     // must exist (Path not found otherwise).
     std::filesystem::path resolve(std::string_view programPath) const;
     std::filesystem::path resolve(const ProgramPath& p) const;
-    // Whether an entry of that name exists (any case).
+    // Whether an entry of that name exists (any case); false when the drive's
+    // directory is missing. A name leaving the directory is still refused.
     bool exists(std::string_view programPath) const;
 
     // Host directory of XDG_CONFIG_HOME/velmora and of the environment's

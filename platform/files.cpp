@@ -1,6 +1,7 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,6 +35,14 @@ void writeAll(int fd, std::string_view bytes, const std::string& shown) {
         }
         off += static_cast<size_t>(w);
     }
+}
+
+// A replacement keeps the permissions of the file it replaces (or, for a
+// copy, of its source) rather than taking the defaults.
+void keepMode(int fd, const fs::path& target, const fs::path* source) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 || (source && ::stat(source->c_str(), &st) == 0))
+        ::fchmod(fd, st.st_mode & 07777);
 }
 
 std::string readHostFile(const fs::path& p, const std::string& shown) {
@@ -71,6 +80,7 @@ void atomicWriteFile(const fs::path& target, std::string_view bytes, const std::
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) throw fromErrno(errno, shown);
     try {
+        keepMode(fd, target, nullptr);
         writeAll(fd, bytes, shown);
         if (::fsync(fd) != 0) throw fromErrno(errno, shown);
     } catch (...) {
@@ -101,6 +111,7 @@ void atomicCopyFile(const fs::path& from, const fs::path& to, const std::string&
         throw fromErrno(e, shownTo);
     }
     try {
+        keepMode(out, to, &from);
         char buf[1 << 16];
         for (;;) {
             ssize_t r = ::read(in, buf, sizeof buf);
@@ -278,9 +289,9 @@ size_t FileChannels::openCount() const {
 }
 
 bool FileChannels::exists(std::string_view programPath) const {
+    if (!drives_.exists(programPath)) return false;
     std::error_code ec;
-    fs::path host = drives_.resolve(programPath);
-    return fs::is_regular_file(host, ec);
+    return fs::is_regular_file(drives_.resolve(programPath), ec);
 }
 
 void FileChannels::remove(std::string_view programPath) {

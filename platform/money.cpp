@@ -12,7 +12,8 @@ Money Money::fromDouble(double d) {
     // Most decimal amounts are not exact in binary: round the product to the
     // nearest representable count first, then apply half-even only to true halves.
     double r = std::nearbyint(scaled);  // default rounding mode is half-even
-    if (std::fabs(r) > 9.2233720368547758e18) throw overflowError();
+    // 2^63 itself is out of range (and converting it would be undefined).
+    if (!(r >= -9.2233720368547758e18 && r < 9.2233720368547758e18)) throw overflowError();
     Money m;
     m.v_ = static_cast<int64_t>(r);
     return m;

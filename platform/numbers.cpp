@@ -96,7 +96,9 @@ std::string formatG(double v, int digits) {
 std::optional<double> readNumber(std::string_view text) {
     Parsed p;
     if (!parseStrict(text, p)) return std::nullopt;
-    return toDouble(p);
+    double v = toDouble(p);
+    if (!std::isfinite(v)) throw overflowError();
+    return v;
 }
 
 std::optional<Money> readMoney(std::string_view text) {
@@ -104,9 +106,15 @@ std::optional<Money> readMoney(std::string_view text) {
     if (!parseStrict(text, p)) return std::nullopt;
     int point = p.pointPos + p.exponent;
     std::string d = p.digits;
+    // A point before the first digit: lead with zeros so that the rounding
+    // digit is still seen (6E-5 is 0.0001, not 0).
+    if (point < 0) {
+        if (-point > 100000) return Money();
+        d.insert(0, static_cast<size_t>(-point), '0');
+        point = 0;
+    }
     // Shift the decimal point to four places after it.
     int wantLen = point + 4;
-    if (wantLen <= 0) return Money();
     bool roundUp = false;
     if (static_cast<int>(d.size()) > wantLen) {
         std::string rest = d.substr(wantLen);
@@ -123,9 +131,10 @@ std::optional<Money> readMoney(std::string_view text) {
     if (d.size() > 19) throw overflowError();
     unsigned long long u = std::strtoull(d.c_str(), nullptr, 10);
     if (roundUp) ++u;
-    if (u > static_cast<unsigned long long>(INT64_MAX)) throw overflowError();
-    int64_t v = static_cast<int64_t>(u);
-    return Money::fromTenThousandths(p.negative ? -v : v);
+    constexpr unsigned long long kMax = static_cast<unsigned long long>(INT64_MAX);
+    if (u > kMax + (p.negative ? 1 : 0)) throw overflowError();
+    if (p.negative) return Money::fromTenThousandths(u == kMax + 1 ? INT64_MIN : -static_cast<int64_t>(u));
+    return Money::fromTenThousandths(static_cast<int64_t>(u));
 }
 
 double leadingNumber(std::string_view text) {

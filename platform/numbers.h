@@ -12,7 +12,8 @@ namespace platform {
 
 // Number reading: the whole text must be a number. Leading and trailing blanks,
 // a "$", grouping commas in the whole part, a decimal point, a leading sign and
-// an exponent are accepted; anything else is no number (nullopt).
+// an exponent are accepted; anything else is no number (nullopt). A number
+// beyond the range of a double is the Overflow failure.
 std::optional<double> readNumber(std::string_view text);
 // The same reading, exact to four decimals for amounts (rounded half to even
 // beyond that). nullopt for no number; the Overflow failure for too large.
