@@ -27,6 +27,10 @@ struct Cell {
     bool operator==(const Cell&) const = default;
 };
 
+// Values as the record stores them. Inserting them into a table of the same
+// schema gives back what the library would have read: an INTEGER PRIMARY KEY
+// column is stored as Null (its value is the rowid), and a whole number in a
+// REAL column is stored as an Integer that the column's affinity turns back.
 struct Row {
     int64_t rowid = 0;
     std::vector<Cell> values;  // may be fewer than the table's columns (a column added later)
