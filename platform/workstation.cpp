@@ -124,3 +124,13 @@ void startProgram(const DriveMap& drives, const std::string& programPath) {
 }
 
 }  // namespace platform
+
+namespace platform {
+bool hasDisplay() {
+    const char* qpa = std::getenv("QT_QPA_PLATFORM");
+    if (qpa && std::string(qpa).rfind("offscreen", 0) == 0) return false;
+    const char* d = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (d && *d) || (w && *w);
+}
+}  // namespace platform

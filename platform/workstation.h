@@ -63,3 +63,9 @@ private:
 void startProgram(const DriveMap& drives, const std::string& programPath);
 
 }  // namespace platform
+
+namespace platform {
+// Whether a display is there to show windows on (an X or Wayland display, and
+// not the offscreen platform).
+bool hasDisplay();
+}  // namespace platform

@@ -109,3 +109,14 @@ int Program::displayHeightTwips() const {
 }
 
 }  // namespace ui
+
+namespace ui {
+namespace {
+QtMessageHandler previousHandler = nullptr;
+void filterNotes(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
+    if (msg.contains("This plugin does not support") || msg.contains("XDG_RUNTIME_DIR")) return;
+    if (previousHandler) previousHandler(type, ctx, msg);
+}
+}  // namespace
+void quietPlatformNotes() { previousHandler = qInstallMessageHandler(filterNotes); }
+}  // namespace ui

@@ -124,3 +124,9 @@ private:
 };
 
 }  // namespace ui
+
+namespace ui {
+// Drops the offscreen platform's notes about window operations it cannot do
+// (raise, activation), which say nothing to the user.
+void quietPlatformNotes();
+}  // namespace ui

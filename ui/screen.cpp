@@ -1,6 +1,7 @@
 #include "ui/screen.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -155,7 +156,7 @@ void Screen::show() {
     window_->move(left_ / 15, top_ / 15);
     window_->resize(width_ / 15, height_ / 15);
     window_->show();
-    window_->raise();
+    if (QGuiApplication::platformName() != "offscreen") window_->raise();
     window_->activateWindow();
 }
 
