@@ -139,6 +139,42 @@ void atomicCopyFile(const fs::path& from, const fs::path& to, const std::string&
     syncDirectory(dir);
 }
 
+fs::path inUseLockPath(const fs::path& file) {
+    return file.parent_path() / ("." + file.filename().string() + ".lock");
+}
+
+namespace {
+// Holds the in-use lock of a file exclusively for the life of the object, so
+// that no database user opens the file while it is replaced or deleted.
+class ExclusiveUse {
+public:
+    ExclusiveUse(const fs::path& file, const std::string& shown) {
+        fs::path lock = inUseLockPath(file);
+        fd_ = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd_ < 0) return;  // never opened by the engine
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = 0;
+        fl.l_len = 1;
+        int rc;
+        while ((rc = ::fcntl(fd_, F_OFD_SETLK, &fl)) != 0 && errno == EINTR) {}
+        if (rc != 0) {
+            ::close(fd_);
+            throw permissionDenied(shown);
+        }
+    }
+    ~ExclusiveUse() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ExclusiveUse(const ExclusiveUse&) = delete;
+    ExclusiveUse& operator=(const ExclusiveUse&) = delete;
+
+private:
+    int fd_ = -1;
+};
+}  // namespace
+
 // ---- TextInput
 
 void TextInput::requireOpen() const {
@@ -297,12 +333,19 @@ bool FileChannels::exists(std::string_view programPath) const {
 void FileChannels::remove(std::string_view programPath) {
     ProgramPath pp = DriveMap::parse(programPath);
     fs::path host = drives_.resolve(pp);
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(host, ec))) throw fileNotFound(pp.text());
+    ExclusiveUse use(host, pp.text());
     if (::unlink(host.c_str()) != 0) throw fromErrno(errno, pp.text());
 }
 
 void FileChannels::copy(std::string_view from, std::string_view to) {
     ProgramPath a = DriveMap::parse(from), b = DriveMap::parse(to);
-    atomicCopyFile(drives_.resolve(a), drives_.resolve(b), a.text(), b.text());
+    fs::path src = drives_.resolve(a), dst = drives_.resolve(b);
+    std::error_code ec;
+    if (!fs::is_regular_file(src, ec)) throw fileNotFound(a.text());
+    ExclusiveUse use(dst, b.text());
+    atomicCopyFile(src, dst, a.text(), b.text());
 }
 
 }  // namespace platform

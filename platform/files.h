@@ -21,6 +21,12 @@ void atomicCopyFile(const std::filesystem::path& from, const std::filesystem::pa
                     const std::string& shownTo);
 void syncDirectory(const std::filesystem::path& dir);
 
+// The lock file beside a file that the database engine has open
+// (".<name>.lock"): every open handle holds its first byte shared. Copying
+// over or deleting such a file waits for nobody: it fails with 70 while the
+// byte is held, instead of leaving the other users writing to a lost file.
+std::filesystem::path inUseLockPath(const std::filesystem::path& file);
+
 class FileChannels;
 
 // A text file opened for reading; its content is read at open.
@@ -81,8 +87,10 @@ public:
     size_t openCount() const;
 
     bool exists(std::string_view programPath) const;
+    // Deletes the file (53 when missing, 70 while a database user has it open).
     void remove(std::string_view programPath);
-    // Copies `from` over `to`, replacing an existing file of that name (any case).
+    // Copies `from` over `to`, replacing an existing file of that name (any
+    // case); 70 while a database user has `to` open.
     void copy(std::string_view from, std::string_view to);
 
     const DriveMap& drives() const { return drives_; }

@@ -3,7 +3,9 @@
 #include <cctype>
 
 #include "platform/codepage.h"
+#include "platform/dates.h"
 #include "platform/engine/sqlite_util.h"
+#include "platform/failure.h"
 #include "platform/numbers.h"
 
 namespace platform::schema {
@@ -42,6 +44,15 @@ std::string defaultLiteral(const ColumnDef& c) {
         case ColumnType::Currency: return std::to_string(d.toMoney().tenThousandths());
         case ColumnType::YesNo: return d.toDouble() != 0 ? "-1" : "0";
         case ColumnType::Counter: return {};
+        case ColumnType::DateTime:
+            // Dates are kept as day numbers; a text default is read as the
+            // program writes dates (month, day, year).
+            if (d.isText()) {
+                auto date = Locale("MM/dd/yyyy").recognise(d.text());
+                if (!date) throw Failure(3421, "Data type conversion error.");
+                return numberText(toSerial(*date));
+            }
+            return numberText(d.toDouble());
         default: return numberText(d.toDouble());
     }
 }

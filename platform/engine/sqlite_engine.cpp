@@ -16,6 +16,7 @@
 #include "platform/engine/repair.h"
 #include "platform/engine/schema.h"
 #include "platform/engine/sqlite_engine_internal.h"
+#include "platform/files.h"
 #include "platform/numbers.h"
 
 namespace fs = std::filesystem;
@@ -41,9 +42,7 @@ namespace sqlite_backend {
 
 // ---- lock file
 
-fs::path LockFile::pathFor(const fs::path& database) {
-    return database.parent_path() / ("." + database.filename().string() + ".lock");
-}
+fs::path LockFile::pathFor(const fs::path& database) { return inUseLockPath(database); }
 
 LockFile::LockFile(const fs::path& database, const std::string& shown) {
     fs::path p = pathFor(database);
@@ -248,10 +247,13 @@ Cell toStorage(const ColumnDef& c, const Value& v, const Locale& loc) {
             out.i = static_cast<long long>(d);
             return out;
         }
-        case ColumnType::Single:
+        case ColumnType::Single: {
+            double d = number();
+            if (std::fabs(d) > 3.4028234663852886e38) throw Failure(3349, "Numeric field overflow.");
             out.type = SQLITE_FLOAT;
-            out.d = static_cast<double>(static_cast<float>(number()));
+            out.d = static_cast<double>(static_cast<float>(d));
             return out;
+        }
         case ColumnType::Double:
             out.type = SQLITE_FLOAT;
             out.d = number();
@@ -610,6 +612,9 @@ private:
             throw mapSqlError(e, conn_->shown);
         }
         loadFrom(s);
+        // A statement left on its row keeps the file's read lock, and every
+        // other user's write would wait for it: let go at once.
+        sqlite3_reset(s.get());
         return true;
     }
 
@@ -789,7 +794,9 @@ bool columnTypeFromWords(Tokens& tk, ColumnDef& c) {
 class SqliteDatabase final : public Database {
 public:
     explicit SqliteDatabase(std::shared_ptr<Connection> c) : conn_(std::move(c)) {}
-    ~SqliteDatabase() override { conn_->close(); }
+    // The connection stays open for as long as a record set of it lives (a
+    // caller may keep only the record set); it closes with its last user.
+    ~SqliteDatabase() override = default;
 
     std::unique_ptr<Recordset> openTable(std::string_view name) override {
         conn_->require();
@@ -963,24 +970,24 @@ public:
     void closeAll() override {
         std::lock_guard<std::mutex> g(mu_);
         for (auto& w : open_)
-            if (auto d = w.lock()) d->close();
+            if (auto c = w.lock()) c->close();
         open_.clear();
     }
 
 private:
     fs::path resolve(const ProgramPath& pp) { return drives_.resolve(pp); }
 
-    std::shared_ptr<Database> remember(std::shared_ptr<Database> d) {
+    std::shared_ptr<Database> remember(std::shared_ptr<SqliteDatabase> d) {
         std::lock_guard<std::mutex> g(mu_);
         std::erase_if(open_, [](const auto& w) { return w.expired(); });
-        open_.push_back(d);
+        open_.push_back(d->connection());
         return d;
     }
 
     const DriveMap& drives_;
     const Locale& locale_;
     std::mutex mu_;
-    std::vector<std::weak_ptr<Database>> open_;
+    std::vector<std::weak_ptr<Connection>> open_;
 };
 
 }  // namespace
