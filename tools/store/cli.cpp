@@ -1,5 +1,8 @@
 #include "tools/store/cli.h"
 
+#include "platform/files.h"
+#include "settings/store_settings.h"
+
 #include <charconv>
 #include <cstdio>
 #include <ctime>
@@ -144,9 +147,24 @@ platform::Date hostToday() {
     return platform::Date{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 
+// The settings files of a new store, written by the program's own writer.
+void writeSettings(Store& store, const settings::StoreIdentity& who) {
+    auto g = store.drives().root('G');
+    std::error_code ec;
+    if (g) fs::create_directories(*g, ec);
+    platform::FileChannels files(store.drives());
+    try {
+        settings::writeStoreSettings(files, who);
+    } catch (...) {
+        removeStoreFiles(store);
+        throw;
+    }
+}
+
 int runCreate(const Parsed& p, std::ostream& out) {
     Store store(p.dir ? *p.dir : defaultDataDirectory());
     createStore(store, !p.beforeCreditBureau);
+    writeSettings(store, settings::StoreIdentity{});
     out << "Created the twelve databases in " << store.dir().string()
         << (p.beforeCreditBureau ? " (customer file without the credit-bureau columns)" : "") << ".\n";
     return 0;
@@ -166,6 +184,7 @@ int runDemo(const Parsed& p, std::ostream& out) {
         removeStoreFiles(store);
         throw;
     }
+    writeSettings(store, settings::StoreIdentity::demo());
     out << "Created the twelve databases in " << store.dir().string() << " with " << p.accounts
         << " sample accounts.\n";
     return 0;

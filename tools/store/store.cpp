@@ -1,5 +1,7 @@
 #include "tools/store/store.h"
 
+#include "platform/files.h"
+
 #include <system_error>
 
 #include "accounts/customer_columns.h"
@@ -128,10 +130,13 @@ void createStore(Store& store, bool withCreditBureauColumns) {
     }
     auto dbs = storeDatabases(withCreditBureauColumns);
     std::string present;
+    // A journal left without its database is what remains of a lost file, and
+    // SQLite deletes it when a new file of that name is made: it counts too.
     for (auto& d : dbs)
-        if (store.drives().exists(Store::programPath(d.file)))
-            present += (present.empty() ? "" : ", ") +
-                       store.drives().resolve(Store::programPath(d.file)).filename().string();
+        for (const std::string& name : {d.file, d.file + "-journal"})
+            if (store.drives().exists(Store::programPath(name)))
+                present += (present.empty() ? "" : ", ") +
+                           store.drives().resolve(Store::programPath(name)).filename().string();
     if (!present.empty())
         throw StoreError("refusing to create a store in " + store.dir().string() + ": it already holds " + present +
                          "; nothing was changed");
@@ -206,10 +211,35 @@ std::vector<CheckLine> checkStore(Store& store) {
     return lines;
 }
 
-std::vector<CheckLine> checkSettings(Store&) {
-    // WSPEC.DAT and WExtraData.Dat on drive M, LocalSPEC.DAT on drive G: each
-    // is checked here, one line per file, once the settings reader exists.
-    return {};
+std::vector<CheckLine> checkSettings(Store& store) {
+    // Each settings file must hold all its fields; the check reads only, so
+    // it never restores or rewrites anything.
+    struct File {
+        const char* path;
+        int fields;
+    };
+    const File files[] = {{"M:\\WSPEC.DAT", 36}, {"M:\\WExtraData.Dat", 105}, {"M:\\WSpec.old", 36},
+                          {"M:\\Wextradata.old", 105}, {"G:LocalSPEC.DAT", 13}};
+    platform::FileChannels channels(store.drives());
+    std::vector<CheckLine> lines;
+    for (const auto& f : files) {
+        CheckLine line;
+        line.file = platform::DriveMap::parse(f.path).name;
+        try {
+            if (!channels.exists(f.path)) {
+                line.problem = "missing";
+            } else {
+                auto in = channels.openInput(f.path);
+                for (int i = 0; i < f.fields; ++i) f.fields == 13 ? (void)in->readLine() : (void)in->readField();
+                in->close();
+                line.sound = true;
+            }
+        } catch (const std::exception& e) {
+            line.problem = e.what();
+        }
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 }  // namespace storetool
