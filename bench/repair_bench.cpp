@@ -1,13 +1,17 @@
 // Repair and compaction against SQLite's own VACUUM INTO and a plain file
 // copy, on a customer file of 100,000 accounts built through the engine;
-// peak memory of each at 20,000 and 100,000 rows; and the share of rows a
-// repair salvages from a file with five overwritten leaf pages.
+// peak memory of each at 20,000, 50,000 and 100,000 rows; and the share of
+// rows a repair salvages from a file with five overwritten leaf pages.
 //
 // Each measured operation runs in a fresh process (this program started
 // again with --child), so its ru_maxrss is its own and not what building the
 // files left behind. Numbers are printed, not asserted.
 //
-// Usage: repair_bench [--rows N] [--keep]    (N default 100000; the small file has N/5)
+// Usage: repair_bench [--rows N] [--build-dir DIR] [--keep]
+//   N default 100000; the smaller files have N/5 and N/2 rows. The files are built through the
+//   engine in DIR (default: the work directory under $TMPDIR or /tmp) and
+//   copied to the work directory for the measurements; the cost of adding
+//   rows on the work directory's own disk is measured on a sample either way.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sqlite3.h>
@@ -86,7 +90,9 @@ void addAccount(platform::Recordset& rs, int i, Rng& r) {
                     rs.setField(name, std::string(date));
                     break;
                 }
-                int width = c.size >= 255 ? r.range(1, 12) : r.range((c.size + 1) / 2, c.size);
+                // Many fields of a real account are blank; the rest are rarely full.
+                if (r.range(0, 99) < 30) break;
+                int width = c.size >= 255 ? r.range(1, 12) : r.range(std::max(1, c.size / 4), std::max(1, c.size * 3 / 4));
                 rs.setField(name, letters(r, width));
                 break;
             }
@@ -145,6 +151,62 @@ int child(int argc, char** argv) {
             if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) die(err ? err : "vacuum");
             sqlite3_close(db);
             if (op == "vacuum-sync") fsyncPath(argv[5]);
+        } else if (op == "steps" || op == "xfer") {
+            // The sound repair's steps done by hand, to show where its time goes;
+            // "xfer" is the same copy in the form SQLite copies records unchanged.
+            sqlite3* db = nullptr;
+            auto exec = [&](const std::string& sql) {
+                char* err = nullptr;
+                if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) die(err ? err : sql);
+            };
+            if (sqlite3_open_v2(argv[5], &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+                die("open out");
+            exec("PRAGMA secure_delete=ON; PRAGMA page_size=4096; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+                 " PRAGMA cache_size=-16384");
+            exec(std::string("ATTACH DATABASE '") + argv[4] + "' AS src");
+            std::string cols;
+            for (const auto& c : accounts::customerColumns()) cols += (cols.empty() ? "\"" : ", \"") + std::string(c.name) + "\"";
+            std::string create, indexes;
+            {
+                sqlite3_stmt* st = nullptr;
+                sqlite3_prepare_v2(db, "SELECT type, sql FROM src.sqlite_master WHERE tbl_name='Table1' AND sql IS NOT NULL",
+                                   -1, &st, nullptr);
+                while (sqlite3_step(st) == SQLITE_ROW) {
+                    std::string type = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+                    std::string sql = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+                    (type == "table" ? create : indexes) += sql + ";";
+                }
+                sqlite3_finalize(st);
+            }
+            auto t = Clock::now();
+            std::ostringstream o;
+            if (op == "steps") {
+                exec("BEGIN");
+                exec(create);
+                exec("INSERT INTO main.Table1 (rowid, " + cols + ") SELECT rowid, " + cols +
+                     " FROM src.Table1 ORDER BY rowid");
+                exec("COMMIT");
+                o << " copy-rows " << since(t);
+                t = Clock::now();
+                exec(indexes);
+                o << " create-indexes " << since(t);
+                t = Clock::now();
+                exec("SELECT count(*) FROM main.Table1");
+                o << " count " << since(t);
+            } else {
+                exec("BEGIN");
+                exec(create);
+                exec(indexes);
+                exec("INSERT INTO main.Table1 SELECT * FROM src.Table1");
+                exec("COMMIT");
+                o << " xfer-copy " << since(t);
+            }
+            sqlite3_close(db);
+            t = Clock::now();
+            fsyncPath(argv[5]);
+            o << " fsync " << since(t);
+            result << since(t0) << o.str() << "\n";
+            return 0;
         } else if (op == "repair" || op == "compact") {
             platform::DriveMap drives;
             drives.set('M', argv[4]);
@@ -241,12 +303,14 @@ int main(int argc, char** argv) {
 
     int rows = 100000;
     bool keep = false;
+    std::string buildBase;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--rows" && i + 1 < argc) rows = std::atoi(argv[++i]);
+        else if (a == "--build-dir" && i + 1 < argc) buildBase = argv[++i];
         else if (a == "--keep") keep = true;
         else {
-            std::fprintf(stderr, "usage: repair_bench [--rows N] [--keep]\n");
+            std::fprintf(stderr, "usage: repair_bench [--rows N] [--build-dir DIR] [--keep]\n");
             return 2;
         }
     }
@@ -260,17 +324,40 @@ int main(int argc, char** argv) {
     std::printf("repair_bench: customer files of %d and %d accounts in %s\n", small, rows, workDir.c_str());
     std::printf("sqlite %s\n\n", sqlite3_libversion());
 
+    // ---- the cost of one add on the work directory's disk
+    const int sample = 1000;
+    double tSample = addAccounts(workDir, "sample.mdb", 0, sample, true);
+    removeDb(workDir / "sample.mdb");
+    double perRow = tSample / sample;
+    std::printf("adding rows through Recordset addNew/setField/update (one durable commit per row):\n");
+    std::printf("  on %s: %d rows in %.2f s = %.3f ms/row; %d rows would take %.0f s%s\n", workDir.c_str(), sample,
+                tSample, 1000.0 * perRow, rows, perRow * rows,
+                perRow * rows > 60 ? "   ENGINE PERFORMANCE PROBLEM: over a minute" : "");
+
     // ---- build through the engine
-    const std::string smallName = "small.mdb", bigName = "cusfile.mdb";
-    double tSmall = addAccounts(workDir, smallName, 0, small, true);
-    fs::copy_file(workDir / smallName, workDir / bigName);
-    double tRest = addAccounts(workDir, bigName, small, rows, false);
-    double tAll = tSmall + tRest;
-    std::printf("build through Recordset addNew/setField/update (one commit per row):\n");
-    std::printf("  %6d rows %8.1f s  %.3f ms/row\n", small, tSmall, 1000.0 * tSmall / small);
-    std::printf("  %6d rows %8.1f s  %.3f ms/row%s\n", rows, tAll, 1000.0 * tAll / rows,
+    fs::path buildDir = workDir;
+    if (!buildBase.empty()) {
+        std::string b = buildBase + "/velmora-repair-bench-build-XXXXXX";
+        if (!mkdtemp(b.data())) die("mkdtemp " + buildBase);
+        buildDir = b;
+    }
+    const std::string smallName = "small.mdb", midName = "mid.mdb", bigName = "cusfile.mdb";
+    int mid = rows / 2;
+    // Each file is the one before it with more rows added.
+    double tSmall = addAccounts(buildDir, smallName, 0, small, true);
+    fs::copy_file(buildDir / smallName, buildDir / midName);
+    double tMid = tSmall + addAccounts(buildDir, midName, small, mid, false);
+    fs::copy_file(buildDir / midName, buildDir / bigName);
+    double tAll = tMid + addAccounts(buildDir, bigName, mid, rows, false);
+    std::printf("  on %s: %d rows in %.1f s (%.3f ms/row); %d rows in %.1f s (%.3f ms/row)%s\n", buildDir.c_str(),
+                small, tSmall, 1000.0 * tSmall / small, rows, tAll, 1000.0 * tAll / rows,
                 tAll > 60 ? "   ENGINE PERFORMANCE PROBLEM: over a minute" : "");
-    std::printf("  file sizes: %.1f MB and %.1f MB\n\n", mb(workDir / smallName), mb(workDir / bigName));
+    if (buildDir != workDir) {
+        for (const auto& n : {smallName, midName, bigName}) fs::copy_file(buildDir / n, workDir / n);
+        fs::remove_all(buildDir);
+    }
+    std::printf("  file sizes: %.1f MB, %.1f MB and %.1f MB\n\n", mb(workDir / smallName), mb(workDir / midName),
+                mb(workDir / bigName));
 
     // ---- times on the big file
     fs::path big = workDir / bigName;
@@ -297,26 +384,45 @@ int main(int argc, char** argv) {
                 repT.seconds, repT.seconds / vacT.seconds, repT.seconds / vacST.seconds, repT.seconds / copyT.seconds);
     std::printf("  Engine::compact         %7.3f s  %.2f x VACUUM INTO, %.2f x VACUUM INTO + fsync, %.1f x copy\n",
                 cmpT.seconds, cmpT.seconds / vacT.seconds, cmpT.seconds / vacST.seconds, cmpT.seconds / copyT.seconds);
-    std::printf("  repair kept%s rows\n\n", repT.first.c_str());
+    {
+        long long kept = 0;
+        std::istringstream(repT.first) >> kept;
+        std::printf("  repair kept %lld rows\n", kept);
+    }
+    auto steps = measure(1, {"steps", big.string(), out.string()}, dropOut, dropOut);
+    auto xfer = measure(1, {"xfer", big.string(), out.string()}, dropOut, dropOut);
+    std::printf("  the sound repair's steps by hand (s):%s\n", steps.first.c_str());
+    std::printf("  the same copy as SQLite's record transfer (s): %.3f total;%s\n\n", xfer.seconds, xfer.first.c_str());
 
-    // ---- memory at both sizes
-    fs::path smallPath = workDir / smallName;
+    // ---- memory at three sizes
     auto noop = spawn({"noop"});
-    auto prepSmall = [&] {
-        removeDb(work);
-        fs::copy_file(smallPath, work);
+    struct Mem {
+        double repair, compact, vacuum;
     };
-    auto repS = measure(1, {"repair", workDir.string(), "work.mdb"}, prepSmall, none);
-    auto cmpS = measure(1, {"compact", workDir.string(), smallName, "out.mdb"}, dropOut, dropOut);
-    auto vacS = measure(1, {"vacuum", smallPath.string(), out.string()}, dropOut, dropOut);
-    std::printf("peak memory (ru_maxrss of the process):  %d rows  %d rows  growth\n", small, rows);
-    std::printf("  empty process            %7.1f MB\n", noop.maxrssMb);
-    std::printf("  Engine::repair           %7.1f MB  %7.1f MB  %+6.1f MB\n", repS.maxrssMb, repT.maxrssMb,
-                repT.maxrssMb - repS.maxrssMb);
-    std::printf("  Engine::compact          %7.1f MB  %7.1f MB  %+6.1f MB\n", cmpS.maxrssMb, cmpT.maxrssMb,
-                cmpT.maxrssMb - cmpS.maxrssMb);
-    std::printf("  VACUUM INTO              %7.1f MB  %7.1f MB  %+6.1f MB\n\n", vacS.maxrssMb, vacT.maxrssMb,
-                vacT.maxrssMb - vacS.maxrssMb);
+    auto memoryAt = [&](const std::string& name) {
+        fs::path src = workDir / name;
+        auto prep = [&] {
+            removeDb(work);
+            fs::copy_file(src, work);
+        };
+        Mem m;
+        m.repair = measure(1, {"repair", workDir.string(), "work.mdb"}, prep, none).maxrssMb;
+        m.compact = measure(1, {"compact", workDir.string(), name, "out.mdb"}, dropOut, dropOut).maxrssMb;
+        m.vacuum = measure(1, {"vacuum", src.string(), out.string()}, dropOut, dropOut).maxrssMb;
+        return m;
+    };
+    Mem ms = memoryAt(smallName), mm = memoryAt(midName);
+    Mem mbig{repT.maxrssMb, cmpT.maxrssMb, vacT.maxrssMb};
+    std::printf("peak memory, ru_maxrss (MB):   %7d rows %7d rows %7d rows   growth %d->%d   %d->%d\n", small, mid,
+                rows, small, mid, mid, rows);
+    std::printf("  empty process            %7.1f\n", noop.maxrssMb);
+    auto memLine = [&](const char* what, double a, double b, double c) {
+        std::printf("  %-24s %7.1f      %7.1f      %7.1f          %+6.1f          %+6.1f\n", what, a, b, c, b - a, c - b);
+    };
+    memLine("Engine::repair", ms.repair, mm.repair, mbig.repair);
+    memLine("Engine::compact", ms.compact, mm.compact, mbig.compact);
+    memLine("VACUUM INTO", ms.vacuum, mm.vacuum, mbig.vacuum);
+    std::printf("\n");
 
     // ---- damage five leaf pages of the table and repair
     fs::path damaged = workDir / "damaged.mdb";

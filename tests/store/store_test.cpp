@@ -138,17 +138,20 @@ TEST_F(StoreTool, CreateRefusesAnExistingStoreAndTouchesNothing) {
     EXPECT_NE(again.err.find("cusfile.mdb"), std::string::npos) << again.err;
     EXPECT_EQ(slurp(m_ / "cusfile.mdb"), before);
 
-    // A directory holding only one of the twelve, under another case.
-    fs::path other = root_ / "other";
-    fs::create_directories(other);
-    std::ofstream(other / "MAIL3.MDB") << "whatever the store had here";
-    Result one = run({"create", other.string()});
-    EXPECT_NE(one.status, 0);
-    EXPECT_NE(one.err.find("MAIL3.MDB"), std::string::npos) << one.err;
-    std::vector<std::string> left;
-    for (auto& entry : fs::directory_iterator(other)) left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, std::vector<std::string>{"MAIL3.MDB"});
-    EXPECT_EQ(slurp(other / "MAIL3.MDB"), "whatever the store had here");
+    // A directory holding only one of the twelve under another case, or the
+    // journal a lost database left behind.
+    for (std::string leftover : {"MAIL3.MDB", "detail.mdb-journal"}) {
+        fs::path other = root_ / ("other-" + leftover);
+        fs::create_directories(other);
+        std::ofstream(other / leftover) << "whatever the store had here";
+        Result one = run({"create", other.string()});
+        EXPECT_NE(one.status, 0);
+        EXPECT_NE(one.err.find(leftover), std::string::npos) << one.err;
+        std::vector<std::string> left;
+        for (auto& entry : fs::directory_iterator(other)) left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{leftover});
+        EXPECT_EQ(slurp(other / leftover), "whatever the store had here");
+    }
 }
 
 TEST_F(StoreTool, BeforeCreditBureauLacksExactlyTheEightColumns) {

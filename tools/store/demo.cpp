@@ -212,8 +212,7 @@ void writeAccount(Rng& r, int index, Account& a, const DemoOptions& o, platform:
     for (Date d = a.firstDue; !before(today, d) && due < n; d = addMonths(d, 1)) ++due;
     int behind = 0;
     if (r.chance(25)) behind = std::min(due, r.range(1, 4));
-    a.paid = due - behind;
-    if (r.chance(10)) a.paid = n, behind = 0;  // paid off ahead of time
+    a.paid = due - behind;  // an account whose term has run and that is not behind is paid off
     int64_t balance = a.balanceAfter(a.paid);
     bool closed = balance == 0;
 
