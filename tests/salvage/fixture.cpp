@@ -107,7 +107,7 @@ void insertItems(Db& db, int from, int to) {
 
 }  // namespace
 
-void buildMain(const fs::path& file, int items) {
+void buildMain(const fs::path& file, int items, bool deleteRows) {
     fs::remove(file);
     Db db(file);
     openForWriting(db, 4096);
@@ -167,8 +167,10 @@ void buildMain(const fs::path& file, int items) {
             sqlite3_reset(ins.st);
         }
     }
-    db.exec("DELETE FROM items WHERE id % 97 = 0 OR id BETWEEN 12000 AND 12600");
-    db.exec("DELETE FROM customers WHERE rowid % 89 = 0");
+    if (deleteRows) {
+        db.exec("DELETE FROM items WHERE id % 97 = 0 OR id BETWEEN 12000 AND 12600");
+        db.exec("DELETE FROM customers WHERE rowid % 89 = 0");
+    }
     db.exec("COMMIT");
 }
 
@@ -303,6 +305,17 @@ void overwritePages(const fs::path& file, const std::set<uint32_t>& pages, uint3
         f.write(junk.data(), std::streamsize(junk.size()));
     }
     if (!f) throw std::runtime_error("cannot damage " + file.string());
+}
+
+void copyPage(const fs::path& source, uint32_t from, const fs::path& file, uint32_t to, uint32_t pageSize) {
+    std::string page(pageSize, '\0');
+    std::ifstream in(source, std::ios::binary);
+    in.seekg(std::streamoff(from - 1) * pageSize);
+    in.read(page.data(), std::streamsize(pageSize));
+    std::fstream out(file, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(std::streamoff(to - 1) * pageSize);
+    out.write(page.data(), std::streamsize(pageSize));
+    if (!in || !out) throw std::runtime_error("cannot copy a page into " + file.string());
 }
 
 }  // namespace salvage_test

@@ -56,7 +56,8 @@ struct Fixture {
     std::map<std::string, Rows> rows;  // as read back through the library
 };
 
-void buildMain(const fs::path& file, int items = 22000);
+// `deleteRows` false: the same content before its deletions (for stale pages).
+void buildMain(const fs::path& file, int items = 22000, bool deleteRows = true);
 // A small file for the fuzz loop (a few dozen pages, overflow included).
 void buildSmall(const fs::path& file);
 
@@ -64,5 +65,7 @@ Layout readLayout(const fs::path& file);
 std::map<std::string, Rows> readRows(const fs::path& file, const std::vector<std::string>& tables);
 
 void overwritePages(const fs::path& file, const std::set<uint32_t>& pages, uint32_t seed, uint32_t pageSize = 4096);
+// Puts page `from` of `source` at page `to` of `file` (a misdirected write).
+void copyPage(const fs::path& source, uint32_t from, const fs::path& file, uint32_t to, uint32_t pageSize = 4096);
 
 }  // namespace salvage_test
