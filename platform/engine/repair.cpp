@@ -187,7 +187,12 @@ void rebuildThroughLibrary(const fs::path& src, const fs::path& tmp, const std::
     bool hasSeq = false;
     for (auto& r : master)
         if (equalsNoCase(r.name, "sqlite_sequence")) hasSeq = true;
-    if (hasSeq) sq::exec(out.db, "INSERT OR REPLACE INTO main.sqlite_sequence SELECT * FROM src.sqlite_sequence");
+    // The counters go on from where they were, not from the highest row left
+    // (sqlite_sequence has no key, so replace its rows rather than add to them).
+    if (hasSeq) {
+        sq::exec(out.db, "DELETE FROM main.sqlite_sequence");
+        sq::exec(out.db, "INSERT INTO main.sqlite_sequence SELECT * FROM src.sqlite_sequence");
+    }
     for (auto& r : master)
         if (r.type == "index" && !r.sql.empty()) indexes.push_back(r.sql);
     sq::exec(out.db, "COMMIT");
@@ -249,7 +254,9 @@ void rebuildBySalvage(const fs::path& src, const fs::path& tmp, const std::strin
     }
     std::vector<SchemaRow> tables;
     std::vector<std::string> indexes;
+    const SchemaRow* sequence = nullptr;
     for (auto& r : master) {
+        if (r.type == "table" && equalsNoCase(r.name, "sqlite_sequence") && r.root) sequence = &r;
         if (r.type == "index") indexes.push_back(r.sql);
         if (r.type != "table") continue;
         if (r.name.empty()) {
@@ -277,9 +284,21 @@ void rebuildBySalvage(const fs::path& src, const fs::path& tmp, const std::strin
         defs.push_back(schema::readTable(out.db, t.name));
         targets.push_back({t.name, t.root, static_cast<int>(defs.back().columns.size())});
     }
+    // The counters' high-water marks, so that a counter does not hand out a
+    // number again; walking that tree also keeps its pages out of the orphans
+    // offered to the tables.
+    std::vector<std::pair<std::string, long long>> counters;
+    size_t sequenceTarget = targets.size();
+    if (sequence) targets.push_back({"sqlite_sequence", sequence->root, 2});
     std::map<std::pair<size_t, size_t>, sq::Stmt> inserts;
     long long dropped = 0;
     reader.collect(targets, [&](size_t ti, const salvage::Row& row) {
+        if (ti == sequenceTarget) {
+            if (row.values.size() == 2 && row.values[0].kind == salvage::Cell::Text &&
+                row.values[1].kind == salvage::Cell::Integer)
+                counters.emplace_back(row.values[0].bytes, row.values[1].i);
+            return;
+        }
         const TableDef& d = defs[ti];
         size_t k = row.values.size();
         if (k > d.columns.size()) { ++dropped; return; }
@@ -301,6 +320,26 @@ void rebuildBySalvage(const fs::path& src, const fs::path& tmp, const std::strin
         s.step();
     });
     inserts.clear();
+    bool hasSeq = false;
+    {
+        sq::Stmt q(out.db, "SELECT 1 FROM sqlite_master WHERE name='sqlite_sequence'");
+        hasSeq = q.step();
+    }
+    for (auto& [name, seq] : counters) {
+        bool known = false;
+        for (auto& t : tables) known = known || t.name == name;
+        if (!hasSeq || !known) continue;
+        sq::Stmt up(out.db, "UPDATE sqlite_sequence SET seq = max(seq, ?2) WHERE name = ?1");
+        up.bindText(1, name);
+        up.bindInt(2, seq);
+        up.step();
+        if (sqlite3_changes(out.db) == 0) {
+            sq::Stmt ins(out.db, "INSERT INTO sqlite_sequence (name, seq) VALUES (?1, ?2)");
+            ins.bindText(1, name);
+            ins.bindInt(2, seq);
+            ins.step();
+        }
+    }
     sq::exec(out.db, "COMMIT");
     finishSchema(out.db, indexes, rep);
     rep.rowsKept = countRows(out.db);

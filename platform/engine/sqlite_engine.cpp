@@ -345,6 +345,7 @@ public:
     void setIndex(std::string_view name) override {
         conn_->require();
         discardEdit();
+        uniqueIndex_ = false;
         if (name.empty()) {
             indexName_.clear();
             keyCols_.clear();
@@ -354,6 +355,7 @@ public:
                 if (equalsNoCase(ix.name, name)) found = &ix;
             if (!found) throw Failure(3800, "'" + std::string(name) + "' is not an index in this table.");
             indexName_ = found->name;
+            uniqueIndex_ = found->unique;
             keyCols_.clear();
             for (const auto& col : found->columns) keyCols_.push_back(columnIndex(col));
         }
@@ -591,17 +593,24 @@ private:
     }
     std::string selectHead() const { return "SELECT rowid, * FROM " + sq::quoteIdent(def_.name); }
 
-    sq::Stmt& stmt(const std::string& sql) {
-        auto it = stmts_.find(sql);
+    // Statements of the current order, kept prepared under a small key so
+    // that a move builds no SQL text; `build` gives the text on first use.
+    template <class Build>
+    sq::Stmt& stmt(uint32_t key, Build&& build) {
+        auto it = stmts_.find(key);
         if (it == stmts_.end()) {
             try {
-                it = stmts_.emplace(sql, sq::Stmt(conn_->db, sql)).first;
+                it = stmts_.emplace(key, sq::Stmt(conn_->db, build())).first;
             } catch (const sq::SqlError& e) {
                 throw mapSqlError(e, conn_->shown);
             }
         }
         it->second.reset();
         return it->second;
+    }
+    enum StmtKind : uint32_t { kByRowid = 1, kEnd, kEqual, kNotNull, kAfter, kBefore, kIsNull };
+    static uint32_t stmtKey(StmtKind kind, size_t level, bool asc) {
+        return (static_cast<uint32_t>(kind) << 16) | (static_cast<uint32_t>(level) << 1) | (asc ? 1u : 0u);
     }
 
     // Runs a positioning query; on a row, makes it current.
@@ -634,7 +643,7 @@ private:
     }
 
     bool fetch(long long rowid) {
-        sq::Stmt& s = stmt(selectHead() + " WHERE rowid=?1");
+        sq::Stmt& s = stmt(stmtKey(kByRowid, 0, true), [&] { return selectHead() + " WHERE rowid=?1"; });
         s.bindInt(1, rowid);
         return take(s);
     }
@@ -642,7 +651,7 @@ private:
     void moveEnd(bool first) {
         conn_->require();
         discardEdit();
-        sq::Stmt& s = stmt(selectHead() + orderBy(first) + " LIMIT 1");
+        sq::Stmt& s = stmt(stmtKey(kEnd, 0, first), [&] { return selectHead() + orderBy(first) + " LIMIT 1"; });
         if (!take(s)) {
             state_ = first ? State::Eof : State::Bof;
             havePos_ = false;
@@ -653,31 +662,39 @@ private:
     // Rows whose first `prefix` keys equal vals and whose key `j` is beyond
     // vals[j] in the direction; the first such in that direction.
     bool probeLevel(const std::vector<Cell>& vals, size_t j, bool asc, bool equalOnly, size_t width) {
-        std::string where;
         size_t n = equalOnly ? width : j;
-        for (size_t i = 0; i < n; ++i) {
-            if (!where.empty()) where += " AND ";
-            where += keyExpr(i) + " IS ?" + std::to_string(i + 1);
-        }
-        auto run = [&](const std::string& extra, bool bindJ) {
-            std::string w = where;
-            if (!extra.empty()) w += (w.empty() ? "" : " AND ") + extra;
-            sq::Stmt& s = stmt(selectHead() + (w.empty() ? "" : " WHERE " + w) + orderBy(asc) + " LIMIT 1");
+        // The WHERE text is only built when the statement is not prepared yet.
+        auto run = [&](StmtKind kind, bool bindJ) {
+            sq::Stmt& s = stmt(stmtKey(kind, n, asc), [&] {
+                std::string w;
+                for (size_t i = 0; i < n; ++i) {
+                    if (!w.empty()) w += " AND ";
+                    w += keyExpr(i) + " IS ?" + std::to_string(i + 1);
+                }
+                std::string k = keyExpr(j), q = "?" + std::to_string(n + 1), extra;
+                switch (kind) {
+                    case kNotNull: extra = k + " IS NOT NULL"; break;
+                    case kAfter: extra = k + " > " + q; break;
+                    case kBefore: extra = k + " < " + q; break;
+                    case kIsNull: extra = k + " IS NULL"; break;
+                    default: break;
+                }
+                if (!extra.empty()) w += (w.empty() ? "" : " AND ") + extra;
+                return selectHead() + (w.empty() ? "" : " WHERE " + w) + orderBy(asc) + " LIMIT 1";
+            });
             for (size_t i = 0; i < n; ++i) bindCell(s, static_cast<int>(i + 1), vals[i]);
             if (bindJ) bindCell(s, static_cast<int>(n + 1), vals[j]);
             return take(s);
         };
-        if (equalOnly) return run("", false);
+        if (equalOnly) return run(kEqual, false);
         const Cell& v = vals[j];
-        std::string k = keyExpr(j);
-        std::string q = "?" + std::to_string(n + 1);
         if (asc) {
-            if (v.type == SQLITE_NULL) return run(k + " IS NOT NULL", false);
-            return run(k + " > " + q, true);
+            if (v.type == SQLITE_NULL) return run(kNotNull, false);
+            return run(kAfter, true);
         }
         if (v.type == SQLITE_NULL) return false;
-        if (run(k + " < " + q, true)) return true;
-        return j < keyCols_.size() && run(k + " IS NULL", false);
+        if (run(kBefore, true)) return true;
+        return j < keyCols_.size() && run(kIsNull, false);
     }
     bool probeEqual(const std::vector<Cell>& vals, size_t m, bool asc) { return probeLevel(vals, 0, asc, true, m); }
     bool probeStrict(const std::vector<Cell>& vals, size_t j, bool asc, size_t) {
@@ -687,7 +704,13 @@ private:
     bool adjacent(bool forward) {
         if (!havePos_) return false;
         std::vector<Cell> vals = pos_;
-        for (size_t j = vals.size(); j-- > 0;)
+        size_t from = vals.size();
+        // In a unique index no other row shares a complete key without Nulls,
+        // so the step among equal keys (by row id) can be left out.
+        if (uniqueIndex_ && std::none_of(vals.begin(), vals.end() - 1,
+                                         [](const Cell& c) { return c.type == SQLITE_NULL; }))
+            from = vals.size() - 1;
+        for (size_t j = from; j-- > 0;)
             if (probeLevel(vals, j, forward, false, 0)) return true;
         return false;
     }
@@ -709,7 +732,8 @@ private:
     std::unique_ptr<LockFile> rowLocks_;
     std::string indexName_;
     std::vector<size_t> keyCols_;
-    std::map<std::string, sq::Stmt> stmts_;
+    std::map<uint32_t, sq::Stmt> stmts_;
+    bool uniqueIndex_ = false;
 
     State state_ = State::NoCurrent;
     bool emptyBoth_ = false;

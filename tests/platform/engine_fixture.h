@@ -2,6 +2,7 @@
 // A data drive in a temporary directory with an engine over it, and a table
 // with one column of each type.
 #include <map>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,15 @@
 #include "platform/drives.h"
 #include "platform/engine/engine.h"
 #include "support.h"
+
+namespace platform {
+// Readable values in test failures.
+inline void PrintTo(const Value& v, std::ostream* os) {
+    static const char* kinds[] = {"Null", "Text", "Integer", "Double", "Money", "Boolean"};
+    *os << kinds[static_cast<int>(v.kind())];
+    if (!v.isNull()) *os << "(" << v.toText() << ")";
+}
+}  // namespace platform
 
 namespace vtest {
 
