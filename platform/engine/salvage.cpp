@@ -30,12 +30,13 @@ uint32_t get32(const uint8_t* p) {
 // A varint in [p, end): the bytes it took, 0 when it runs past end.
 size_t getVarint(const uint8_t* p, const uint8_t* end, uint64_t& v) {
     v = 0;
+    const size_t avail = p < end ? size_t(end - p) : 0;
     for (size_t i = 0; i < 8; ++i) {
-        if (p + i >= end) return 0;
+        if (i >= avail) return 0;
         v = (v << 7) | (p[i] & 0x7f);
         if (!(p[i] & 0x80)) return i + 1;
     }
-    if (p + 8 >= end) return 0;
+    if (avail < 9) return 0;
     v = (v << 8) | p[8];
     return 9;
 }
@@ -434,6 +435,7 @@ struct Reader::Impl {
     int encoding = 1;
     Bitmap freePages;   // on the freelist
     Bitmap visited;     // tree pages a walk has taken (each page at most once per pass)
+    Bitmap rejected;    // pages the current walk refused: refused again without reading, so work stays bounded
     Bitmap overflow;    // pages read as part of a complete overflow chain
     std::vector<uint8_t> pageBuf, ovBuf, payloadBuf;
     std::vector<uint32_t> chainMark;  // per page: the chain that last used it (cycle check)
@@ -588,6 +590,7 @@ struct Reader::Impl {
     };
 
     void walk(int64_t root, Visitor& vis) {
+        rejected.reset(pages + 1);
         if (root < 1 || root > pages) {
             vis.damage();
             return;
@@ -600,13 +603,15 @@ struct Reader::Impl {
     void node(uint32_t pgno, int64_t lo, int64_t hi, bool loIncl, int depth, Visitor& vis) {
         // Free pages are not refused here: a damaged freelist must not cut a
         // tree, and a real free page is zeroed and fails to parse anyway.
-        if (pgno < 1 || pgno > pages || depth > kMaxDepth || visited.test(pgno) || overflow.test(pgno)) {
+        if (pgno < 1 || pgno > pages || depth > kMaxDepth || visited.test(pgno) || overflow.test(pgno) ||
+            rejected.test(pgno)) {
             ++stats->pagesDamaged;
             vis.damage();
             return;
         }
         PageView v;
         if (!readPage(pgno, pageBuf) || !parseHeader(pageBuf.data(), usable, pgno, v) || (v.type != 5 && v.type != 13)) {
+            rejected.set(pgno);
             ++stats->pagesDamaged;
             vis.damage();
             return;
@@ -666,6 +671,7 @@ struct Reader::Impl {
             ok[i] = parseLeafCell(v, i, cells[i]);
             if (!ok[i]) continue;
             if (!inRange(cells[i].rowid) || (any && cells[i].rowid <= prev)) {
+                rejected.set(pgno);
                 ++stats->pagesDamaged;
                 vis.damage();
                 return;
@@ -825,16 +831,37 @@ void Reader::collect(const std::vector<TableTarget>& targets,
     }
 
     // The other trees are walked only to claim their pages, so that their
-    // leaves are not taken for orphans of a target.
+    // leaves are not taken for orphans of a target. Tables the caller did not
+    // ask for still compete for orphan pages by width, so that their rows are
+    // dropped rather than handed to a target.
     struct ClaimVisitor : Impl::Visitor {
-        void damage() override {}
+        bool damaged = false;
+        void damage() override { damaged = true; }
         void cell(const LeafCell&) override {}
-    } claim;
-    m.walk(1, claim);
+    };
+    struct Candidate {
+        int columnCount;
+        bool damaged;
+        size_t target;  // targets.size(): not a target
+    };
+    std::vector<Candidate> candidates;
+    for (size_t t = 0; t < targets.size(); ++t) candidates.push_back({targets[t].columnCount, state[t].damaged, t});
+    {
+        ClaimVisitor claim;
+        m.walk(1, claim);
+    }
     for (const SchemaEntry& e : entries) {
-        if (e.type != "table" || e.rootPage < 1 || e.rootPage > m.pages || m.visited.test(e.rootPage)) continue;
-        bool isTarget = std::any_of(targets.begin(), targets.end(), [&](const TableTarget& t) { return t.rootPage == e.rootPage; });
-        if (!isTarget) m.walk(e.rootPage, claim);
+        if (e.type != "table" && e.type != "copy") continue;
+        bool isTarget = std::any_of(targets.begin(), targets.end(), [&](const TableTarget& t) {
+            return (e.rootPage > 0 && t.rootPage == e.rootPage) || (!e.name.empty() && equalsNoCase(t.name, e.name));
+        });
+        if (isTarget) continue;
+        std::optional<int> width = columnCountOf(e.sql);
+        if (e.type == "copy" && !width) continue;  // an index or view statement
+        ClaimVisitor claim;
+        if (e.rootPage < 1 || e.rootPage > m.pages) claim.damaged = true;  // no tree known: it may own orphans
+        else if (!m.visited.test(e.rootPage)) m.walk(e.rootPage, claim);
+        if (width) candidates.push_back({*width, claim.damaged, targets.size()});
     }
 
     // Orphan leaves: all records on one leaf belong to one table, so the page
@@ -869,17 +896,17 @@ void Reader::collect(const std::vector<TableTarget>& targets,
             for (const Row& r : rows) cols = std::max(cols, r.values.size());
             // Damaged trees first (an orphan comes from a damaged tree), then
             // the closest fit (short records come from columns added later),
-            // then targets of unknown width, then the earliest.
-            auto key = [&](size_t t) {
-                int cc = targets[t].columnCount;
-                uint64_t gap = cc > 0 ? uint64_t(cc) - cols : std::numeric_limits<uint64_t>::max();
-                return std::make_tuple(state[t].damaged ? 0 : 1, gap, t);
+            // then tables of unknown width, then the earliest target.
+            auto key = [&](const Candidate& c) {
+                uint64_t gap = c.columnCount > 0 ? uint64_t(c.columnCount) - cols : std::numeric_limits<uint64_t>::max();
+                return std::make_tuple(c.damaged ? 0 : 1, gap, c.target == targets.size() ? 1 : 0, c.target);
             };
-            for (size_t t = 0; t < targets.size(); ++t) {
-                int cc = targets[t].columnCount;
-                if (cc > 0 && size_t(cc) < cols) continue;
-                if (chosen == targets.size() || key(t) < key(chosen)) chosen = t;
+            const Candidate* best = nullptr;
+            for (const Candidate& c : candidates) {
+                if (c.columnCount > 0 && size_t(c.columnCount) < cols) continue;
+                if (!best || key(c) < key(*best)) best = &c;
             }
+            if (best) chosen = best->target;
         }
         if (chosen >= targets.size()) return;
         ++stats_.orphanLeafPages;

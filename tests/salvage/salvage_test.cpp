@@ -279,6 +279,29 @@ TEST_F(SalvageTest, DamagedFilesGiveEveryRowOnUndamagedPages) {
     }
 }
 
+// Orphan leaves of a table the caller did not ask for fit a wider target by
+// width, and their rowids fall in the gap a damaged leaf of that target left;
+// they must stay out of it.
+TEST_F(SalvageTest, RowsOfATableNotAskedForStayOut) {
+    const TableLayout& items = layout_->tables.at("items");
+    const TableLayout& customers = layout_->tables.at("customers");
+    ASSERT_FALSE(customers.interior.empty());
+    uint32_t leaf = items.leaves.at(3);  // rowids well inside the customers' range
+    ASSERT_LT(items.rowsOnPage.at(leaf).back(), customers.rowids.back());
+    fs::path file = copy("not-asked.db");
+    overwritePages(file, {leaf, customers.root}, 9);
+
+    sv::Reader reader(file);
+    std::vector<sv::TableTarget> targets;
+    for (const auto& e : reader.schema())
+        if (e.type == "table" && e.name == "items") targets.push_back({e.name, e.rootPage, 6});
+    ASSERT_EQ(targets.size(), 1u);
+    Rows got;
+    reader.collect(targets, [&](size_t, const sv::Row& row) { got.emplace(row.rowid, row.values); });
+    expectRows("items", expectedAfter({leaf}).at("items"), got);
+    EXPECT_EQ(reader.stats().rowsFromOrphans, 0);
+}
+
 TEST(Salvage, GarbageGivesNoRows) {
     TempDir dir;
     std::mt19937 rng(7);
