@@ -301,6 +301,7 @@ struct LeafPage {
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--child") == 0) return child(argc, argv);
 
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // progress shows while it runs
     int rows = 100000;
     bool keep = false;
     std::string buildBase;
@@ -321,7 +322,8 @@ int main(int argc, char** argv) {
     std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/velmora-repair-bench-XXXXXX";
     if (!mkdtemp(tmpl.data())) die("mkdtemp");
     workDir = tmpl;
-    std::printf("repair_bench: customer files of %d and %d accounts in %s\n", small, rows, workDir.c_str());
+    std::printf("repair_bench: customer files of %d, %d and %d accounts in %s\n", small, rows / 2, rows,
+                workDir.c_str());
     std::printf("sqlite %s\n\n", sqlite3_libversion());
 
     // ---- the cost of one add on the work directory's disk
@@ -397,7 +399,7 @@ int main(int argc, char** argv) {
     // ---- memory at three sizes
     auto noop = spawn({"noop"});
     struct Mem {
-        double repair, compact, vacuum;
+        double repair, compact, vacuum, steps, xfer;
     };
     auto memoryAt = [&](const std::string& name) {
         fs::path src = workDir / name;
@@ -409,10 +411,12 @@ int main(int argc, char** argv) {
         m.repair = measure(1, {"repair", workDir.string(), "work.mdb"}, prep, none).maxrssMb;
         m.compact = measure(1, {"compact", workDir.string(), name, "out.mdb"}, dropOut, dropOut).maxrssMb;
         m.vacuum = measure(1, {"vacuum", src.string(), out.string()}, dropOut, dropOut).maxrssMb;
+        m.steps = measure(1, {"steps", src.string(), out.string()}, dropOut, dropOut).maxrssMb;
+        m.xfer = measure(1, {"xfer", src.string(), out.string()}, dropOut, dropOut).maxrssMb;
         return m;
     };
     Mem ms = memoryAt(smallName), mm = memoryAt(midName);
-    Mem mbig{repT.maxrssMb, cmpT.maxrssMb, vacT.maxrssMb};
+    Mem mbig{repT.maxrssMb, cmpT.maxrssMb, vacT.maxrssMb, steps.maxrssMb, xfer.maxrssMb};
     std::printf("peak memory, ru_maxrss (MB):   %7d rows %7d rows %7d rows   growth %d->%d   %d->%d\n", small, mid,
                 rows, small, mid, mid, rows);
     std::printf("  empty process            %7.1f\n", noop.maxrssMb);
@@ -422,6 +426,8 @@ int main(int argc, char** argv) {
     memLine("Engine::repair", ms.repair, mm.repair, mbig.repair);
     memLine("Engine::compact", ms.compact, mm.compact, mbig.compact);
     memLine("VACUUM INTO", ms.vacuum, mm.vacuum, mbig.vacuum);
+    memLine("repair's steps by hand", ms.steps, mm.steps, mbig.steps);
+    memLine("record transfer by hand", ms.xfer, mm.xfer, mbig.xfer);
     std::printf("\n");
 
     // ---- damage five leaf pages of the table and repair
