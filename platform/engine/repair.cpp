@@ -129,6 +129,14 @@ long long createIndexKeepingConflicts(sqlite3* db, const std::string& indexSql, 
     conflicts.indexes.clear();
     sq::exec(db, "CREATE TABLE IF NOT EXISTS " +
                      schema::createTableSql(conflicts).substr(std::strlen("CREATE TABLE ")));
+    // One left by an earlier repair lacks the columns added since.
+    TableDef existing = schema::readTable(db, conflicts.name);
+    for (auto col : def.columns) {
+        if (existing.column(col.name)) continue;
+        col.defaultValue = Value();
+        if (col.type == ColumnType::Counter) col.type = ColumnType::Long;
+        sq::exec(db, "ALTER TABLE " + sq::quoteIdent(existing.name) + " ADD COLUMN " + schema::columnSql(col));
+    }
     std::string notNull, group;
     for (size_t i = 0; i < cols.size(); ++i) {
         if (i) { notNull += " AND "; group += ", "; }
@@ -139,10 +147,21 @@ long long createIndexKeepingConflicts(sqlite3* db, const std::string& indexSql, 
     std::string pick = "SELECT rowid FROM " + q + " WHERE " + notNull + " AND rowid NOT IN (SELECT min(rowid) FROM " +
                        q + " WHERE " + notNull + " GROUP BY " + group + ")";
     std::string cl = columnList(def);
-    sq::exec(db, "INSERT INTO " + sq::quoteIdent(conflicts.name) + " (rowid, " + cl + ") SELECT rowid, " + cl +
-                     " FROM " + q + " WHERE rowid IN (" + pick + ")");
+    std::string c = sq::quoteIdent(conflicts.name);
+    // The rows to move, decided once; a conflicts table left by an earlier
+    // repair may already hold rows under the same row ids, so those rows get
+    // new ids there instead of being mistaken for rows already moved.
+    sq::exec(db, "DROP TABLE IF EXISTS temp.velmora_pick");
+    sq::exec(db, "CREATE TEMP TABLE velmora_pick (id INTEGER PRIMARY KEY, clash INTEGER)");
+    sq::exec(db, "INSERT INTO temp.velmora_pick SELECT rowid, rowid IN (SELECT rowid FROM " + c + ") FROM " + q +
+                     " WHERE rowid IN (" + pick + ")");
+    sq::exec(db, "INSERT INTO " + c + " (rowid, " + cl + ") SELECT rowid, " + cl + " FROM " + q +
+                     " WHERE rowid IN (SELECT id FROM temp.velmora_pick WHERE clash = 0) ORDER BY rowid");
+    sq::exec(db, "INSERT INTO " + c + " (" + cl + ") SELECT " + cl + " FROM " + q +
+                     " WHERE rowid IN (SELECT id FROM temp.velmora_pick WHERE clash = 1) ORDER BY rowid");
+    sq::exec(db, "DELETE FROM " + q + " WHERE rowid IN (SELECT id FROM temp.velmora_pick)");
     long long moved = sqlite3_changes(db);
-    sq::exec(db, "DELETE FROM " + q + " WHERE rowid IN (SELECT rowid FROM " + sq::quoteIdent(conflicts.name) + ")");
+    sq::exec(db, "DROP TABLE temp.velmora_pick");
     sq::exec(db, indexSql);
     rep.notes.push_back(std::to_string(moved) + " rows of table " + def.name + " broke the unique index on " + group +
                         "; they are kept in table " + conflicts.name + ".");

@@ -471,7 +471,9 @@ TEST_F(Repair, RowsBreakingAUniqueIndexAreKeptApartAndReported) {
         EXPECT_EQ(Value("Jones"), rs->field("lastname"));
         EXPECT_EQ(4u, db->tableDefinition("table1").indexes.size());
         for (auto& ix : db->tableDefinition("table1").indexes) {
-            if (ix.name == "contract") EXPECT_TRUE(ix.unique);
+            if (ix.name == "contract") {
+                EXPECT_TRUE(ix.unique);
+            }
         }
         add(*rs, {{"contract", "X1"}});
         rs->addNew();
@@ -484,6 +486,42 @@ TEST_F(Repair, RowsBreakingAUniqueIndexAreKeptApartAndReported) {
         EXPECT_EQ(0, again.rowsInConflict);
         EXPECT_EQ(apart, dump(file(), "Table1_conflicts"));
     }
+    // New rows take the row ids the first repair moved away; a later repair
+    // that finds conflicts again must not mistake them for set-apart rows.
+    auto firstApart = dump(file(), "Table1_conflicts");
+    {
+        auto db = engine->open("M:\\cusfile.mdb");
+        db->execute("ALTER TABLE table1 add column CBIECOACode text (1)");  // the table changes in between
+        for (auto& [id, text] : firstApart) firstApart[id] = text + "N|";
+        auto rs = db->openTable("table1");
+        for (int k = 0; k < 5; ++k) add(*rs, {{"contract", "NEW" + std::to_string(k)}, {"lastname", "new row"}});
+    }
+    {
+        Raw r(file());
+        r.exec("PRAGMA writable_schema=ON");
+        r.exec("UPDATE sqlite_master SET sql='CREATE INDEX \"contract\" ON \"Table1\" (\"contract\")' "
+               "WHERE name='contract'");
+        r.exec("PRAGMA writable_schema=OFF");
+    }
+    {
+        Raw r(file());
+        r.exec("INSERT INTO Table1 (contract, lastname) VALUES ('new0', 'dup of a new row')");
+        r.exec("PRAGMA writable_schema=ON");
+        r.exec("UPDATE sqlite_master SET sql='CREATE UNIQUE INDEX \"contract\" ON \"Table1\" (\"contract\")' "
+               "WHERE name='contract'");
+        r.exec("PRAGMA writable_schema=OFF");
+    }
+    auto beforeSecond = dump(file(), "Table1");
+    RepairReport second = engine->repair("M:\\cusfile.mdb");
+    EXPECT_EQ(1, second.rowsInConflict);
+    auto keptNow = dump(file(), "Table1");
+    auto apartNow = dump(file(), "Table1_conflicts");
+    EXPECT_EQ(beforeSecond.size() - 1, keptNow.size());
+    EXPECT_EQ(firstApart.size() + 1, apartNow.size());
+    for (auto& [id, text] : firstApart) EXPECT_EQ(text, apartNow[id]);
+    int newRows = 0;
+    for (auto& [id, text] : keptNow) newRows += text.find("new row") != std::string::npos;
+    EXPECT_EQ(5, newRows);
 }
 
 // A repair killed at any moment leaves the old file or the new one: it opens
