@@ -80,10 +80,15 @@ public:
     // in velmora_schema (type "copy", rootPage 0). Cached after the first call.
     std::vector<SchemaEntry> schema();
 
-    // Walks each target's tree, then offers table-leaf pages that no walk
-    // reached (and that are not free pages) to the target whose column count
-    // fits, preferring targets whose tree was damaged. Each rowid is delivered
-    // at most once per target; tree rows win over orphan rows.
+    // Walks each target's tree, skipping damaged pages, cells and pointers.
+    // Then offers each table-leaf page that no walk reached (and that is not a
+    // free page) to one table by the width of its longest record: tables whose
+    // tree was damaged first, then the closest width at or above the record's
+    // (short records come from columns added later), then the earliest target.
+    // Tables of the schema that are not targets compete too, and a page one
+    // of them wins is dropped. Each rowid is delivered at most once per
+    // target; tree rows win over orphan rows, and an orphan row whose rowid
+    // lies between rows an intact stretch of the tree gave is stale and dropped.
     void collect(const std::vector<TableTarget>& targets,
                  const std::function<void(size_t targetIndex, const Row&)>& sink);
 
