@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/failure.h"
 #include "platform/files.h"
@@ -121,6 +123,12 @@ void startProgram(const DriveMap& drives, const std::string& programPath) {
     int rc = posix_spawn(&pid, p.c_str(), nullptr, &attr, argv, environ);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) throw fromErrno(rc, pp.text());
+    // Not waited for, but reaped when it ends, so that no zombie is left for
+    // the rest of the session.
+    std::thread([pid] {
+        int status;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    }).detach();
 }
 
 }  // namespace platform

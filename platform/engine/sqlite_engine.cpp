@@ -343,7 +343,7 @@ public:
     ~SqliteRecordset() override { releaseLock(); }
 
     void setIndex(std::string_view name) override {
-        conn_->require();
+        require();
         discardEdit();
         uniqueIndex_ = false;
         if (name.empty()) {
@@ -366,7 +366,7 @@ public:
     std::string index() const override { return indexName_; }
 
     void seek(SeekOp op, const std::vector<Value>& keys) override {
-        conn_->require();
+        require();
         if (indexName_.empty()) throw Failure(3019, "Operation invalid without a current index.");
         if (keys.empty() || keys.size() > keyCols_.size()) throw Failure(3001, "Invalid argument.");
         discardEdit();
@@ -395,14 +395,14 @@ public:
     void moveLast() override { moveEnd(false); }
 
     void moveNext() override {
-        conn_->require();
+        require();
         if (state_ == State::Eof || (state_ == State::NoCurrent && !havePos_)) throw noCurrent();
         discardEdit();
         if (state_ == State::Bof) { moveEnd(true); return; }
         if (!adjacent(true)) { state_ = State::Eof; havePos_ = false; }
     }
     void movePrevious() override {
-        conn_->require();
+        require();
         if (state_ == State::Bof || (state_ == State::NoCurrent && !havePos_)) throw noCurrent();
         discardEdit();
         if (state_ == State::Eof) { moveEnd(false); if (state_ == State::Eof) state_ = State::Bof; return; }
@@ -412,7 +412,7 @@ public:
     bool eof() const override { return state_ == State::Eof || emptyBoth_; }
 
     long long recordCount() override {
-        conn_->require();
+        require();
         try {
             sq::Stmt s(conn_->db, "SELECT count(*) FROM " + sq::quoteIdent(def_.name));
             s.step();
@@ -423,7 +423,7 @@ public:
     }
 
     void addNew() override {
-        conn_->require();
+        require();
         discardEdit();
         mode_ = EditMode::Add;
         buffer_.assign(def_.columns.size(), Cell{});
@@ -434,7 +434,7 @@ public:
     }
 
     void edit() override {
-        conn_->require();
+        require();
         if (state_ != State::OnRow) throw noCurrent();
         discardEdit();
         if (!rowLocks_->tryLockRow(ordinal_, rowid_))
@@ -453,7 +453,7 @@ public:
     }
 
     void update() override {
-        conn_->require();
+        require();
         if (mode_ == EditMode::None) throw Failure(3020, "Update or CancelUpdate without AddNew or Edit.");
         try {
             if (mode_ == EditMode::Edit) {
@@ -504,13 +504,13 @@ public:
     }
 
     void cancelUpdate() override {
-        conn_->require();
+        require();
         if (mode_ == EditMode::None) throw Failure(3020, "Update or CancelUpdate without AddNew or Edit.");
         discardEdit();
     }
 
     void deleteRecord() override {
-        conn_->require();
+        require();
         if (state_ != State::OnRow) throw noCurrent();
         discardEdit();
         if (!rowLocks_->tryLockRow(ordinal_, rowid_))
@@ -531,7 +531,7 @@ public:
     EditMode editMode() const override { return mode_; }
 
     Value field(std::string_view column) const override {
-        conn_->require();
+        require();
         size_t i = columnIndex(column);
         if (mode_ != EditMode::None) return fromStorage(def_.columns[i], buffer_[i], *conn_->locale);
         if (state_ == State::Deleted) throw Failure(3167, "Record is deleted.");
@@ -540,7 +540,7 @@ public:
     }
 
     void setField(std::string_view column, const Value& v) override {
-        conn_->require();
+        require();
         size_t i = columnIndex(column);
         if (mode_ == EditMode::None) throw Failure(3020, "Update or CancelUpdate without AddNew or Edit.");
         if (def_.columns[i].type == ColumnType::Counter) throw Failure(3164, "Field can't be updated.");
@@ -555,10 +555,17 @@ public:
         state_ = State::NoCurrent;
         havePos_ = false;
         stmts_.clear();
+        closed_ = true;
     }
 
 private:
     enum class State { OnRow, Bof, Eof, NoCurrent, Deleted };
+
+    // A closed record set, or one whose database was closed, is no longer set.
+    void require() const {
+        if (closed_) throw closedObject();
+        conn_->require();
+    }
 
     size_t columnIndex(std::string_view name) const {
         for (size_t i = 0; i < def_.columns.size(); ++i)
@@ -649,7 +656,7 @@ private:
     }
 
     void moveEnd(bool first) {
-        conn_->require();
+        require();
         discardEdit();
         sq::Stmt& s = stmt(stmtKey(kEnd, 0, first), [&] { return selectHead() + orderBy(first) + " LIMIT 1"; });
         if (!take(s)) {
@@ -734,6 +741,7 @@ private:
     std::vector<size_t> keyCols_;
     std::map<uint32_t, sq::Stmt> stmts_;
     bool uniqueIndex_ = false;
+    bool closed_ = false;
 
     State state_ = State::NoCurrent;
     bool emptyBoth_ = false;
@@ -883,6 +891,15 @@ public:
     void createTable(const TableDef& def) override {
         conn_->require();
         try {
+            // Index names are kept once per file: say so rather than fail in the middle.
+            for (const auto& ix : def.indexes) {
+                sq::Stmt q(conn_->db, "SELECT 1 FROM sqlite_master WHERE type='index' AND name=?1 COLLATE NOCASE");
+                q.bindText(1, ix.name);
+                bool taken = q.step();
+                for (const auto& other : def.indexes)
+                    if (&other != &ix && equalsNoCase(other.name, ix.name)) taken = true;
+                if (taken) throw Failure(3284, "Index already exists.");
+            }
             sq::exec(conn_->db, "BEGIN IMMEDIATE");
             try {
                 sq::exec(conn_->db, schema::createTableSql(def));

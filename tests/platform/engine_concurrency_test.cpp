@@ -1,5 +1,7 @@
 // Several users of one database: another process (a forked child, as another
 // workstation) and another handle of this process.
+#include <fcntl.h>
+
 #include "engine_fixture.h"
 #include "platform/files.h"
 
@@ -177,6 +179,23 @@ TEST_F(Shared, RepairAndCompactRefusedWhileOpenElsewhere) {
     engine->compact("M:\\cusfile.mdb", "M:\\CusfileCompacted.mdb");
     FileChannels(drives).copy("M:\\CusfileCompacted.mdb", "M:\\Cusfile.mdb");
     EXPECT_EQ(10, engine->open("M:\\cusfile.mdb")->openTable("table1")->recordCount());
+}
+
+TEST_F(Shared, OpenIsRefusedWhileARepairHoldsTheFile) {
+    OtherWorkstation other(*this, "C01");  // forked first, so that it shares none of our descriptors
+    // What a repair or compaction holds while it works: the in-use byte, exclusively.
+    int fd = ::open(platform::inUseLockPath(dir / "cusfile.mdb").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_len = 1;
+    ASSERT_EQ(0, ::fcntl(fd, F_OFD_SETLK, &fl));
+    EXPECT_FAILURE(3045, engine->open("M:\\cusfile.mdb"));
+    EXPECT_EQ(failed(3045), other.ask('o'));
+    ::close(fd);
+    EXPECT_EQ('y', other.ask('o'));
+    EXPECT_NO_THROW(engine->open("M:\\cusfile.mdb"));
 }
 
 TEST_F(Shared, NavigationStaysCorrectWhileAnotherProcessChangesRows) {

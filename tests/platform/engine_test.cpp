@@ -427,7 +427,19 @@ TEST_F(EngineTest, ErrorsCarryTheEnginesNumbersAndTexts) {
     }
     EXPECT_FAILURE(3078, db->execute("ALTER TABLE table9 add column c1 text (10)"));
     EXPECT_EQ(accountsTable().columns.size(), db->tableDefinition("table1").columns.size());
-    // A closed database and its record sets refuse further use.
+    // Index names are kept once per database.
+    TableDef other;
+    other.name = "Other";
+    other.columns = {{"x", ColumnType::Long, 0, {}}};
+    other.indexes = {{"CONTRACT", {"x"}, false}};
+    EXPECT_FAILURE(3284, db->createTable(other));
+    EXPECT_EQ(std::vector<std::string>{"Table1"}, db->tableNames());
+    // A closed record set, a closed database and its record sets refuse further use.
+    auto second = db->openTable("table1");
+    second->close();
+    EXPECT_FAILURE(3420, second->moveFirst());
+    EXPECT_FAILURE(3420, second->field("contract"));
+    EXPECT_EQ(Value("A"), rs->field("contract"));
     db->close();
     EXPECT_FAILURE(3420, rs->moveFirst());
     EXPECT_FAILURE(3420, db->openTable("table1"));

@@ -1,14 +1,13 @@
-// Number readings and formatting, money, dates and the workstation's clock.
+// Number readings and formatting, money and dates.
 #include <cmath>
 #include <optional>
 
 #include "platform/money.h"
 #include "platform/numbers.h"
-#include "platform/workstation.h"
+#include "platform/dates.h"
 #include "support.h"
 
 using namespace platform;
-using vtest::TempDir;
 
 namespace {
 Money m(int64_t tenThousandths) { return Money::fromTenThousandths(tenThousandths); }
@@ -176,46 +175,4 @@ TEST(Dates, SerialsAndMonths) {
     EXPECT_EQ(0, monthsBetween({2005, 1, 1}, {2005, 1, 31}));
     EXPECT_EQ(13, monthsBetween({2004, 12, 15}, {2006, 1, 1}));
     EXPECT_EQ(-2, monthsBetween({2005, 3, 1}, {2005, 1, 31}));
-}
-
-// ---- the workstation's clock and settings
-
-TEST(Workstation, SetDateKeepsTheTimeOfDayAndPersists) {
-    TempDir g;
-    auto state = g / "Workstation.ini";
-    Date before, after;
-    {
-        Workstation ws(state);
-        before = ws.now();
-        ws.setDate(2005, 12, 28);
-        after = ws.now();
-    }
-    EXPECT_EQ(2005, after.year);
-    EXPECT_EQ(12, after.month);
-    EXPECT_EQ(28, after.day);
-    int secsBefore = before.hour * 3600 + before.minute * 60 + before.second;
-    int secsAfter = after.hour * 3600 + after.minute * 60 + after.second;
-    EXPECT_LE(std::abs(secsAfter - secsBefore), 2);
-    {
-        Workstation again(state);  // a new start of the program
-        Date d = again.now();
-        EXPECT_EQ(2005, d.year);
-        EXPECT_EQ(12, d.month);
-        EXPECT_EQ(28, d.day);
-        again.setShortDateFormat("MM/dd/yyyy");
-        EXPECT_EQ("12/28/2005", again.today());
-    }
-    Workstation third(state);
-    EXPECT_EQ("MM/dd/yyyy", third.locale().shortDateFormat());
-    EXPECT_EQ("12/28/2005", third.today());
-    EXPECT_FAILURE(5, third.setDate(2005, 2, 30));
-    EXPECT_EQ("12/28/2005", Workstation(state).today());
-}
-
-TEST(Workstation, WithoutAStateFileNothingIsWritten) {
-    TempDir g;
-    Workstation ws{std::filesystem::path()};
-    ws.setDate(2001, 1, 1);
-    EXPECT_EQ("1/1/2001", ws.today());
-    EXPECT_TRUE(vtest::listDir(g.path()).empty());
 }
