@@ -524,6 +524,29 @@ TEST_F(Repair, RowsBreakingAUniqueIndexAreKeptApartAndReported) {
     EXPECT_EQ(5, newRows);
 }
 
+// A writer that died in the middle of a transaction leaves its journal; the
+// repair (as the recovery pass after a crash) comes back to the rows as they
+// were before that transaction, not to its half-written pages.
+TEST_F(Repair, AWriterKilledMidTransactionIsRolledBack) {
+    build(3000);
+    Before b = snapshot();
+    int rc = runChild([&] {
+        Raw r(file());
+        r.exec("PRAGMA cache_size=2");  // spill changed pages into the file before the commit
+        r.exec("BEGIN");
+        r.exec("UPDATE Table1 SET note = printf('%.3000c', 'x'), lastname = 'half written'");
+        ::_exit(7);  // dies holding the transaction
+        return 0;
+    });
+    ASSERT_EQ(7, rc);
+    ASSERT_TRUE(fs::exists(dir / "cusfile.mdb-journal"));
+    ASSERT_NE(b.bytes, readBytes(file()));  // the file itself holds part of the transaction
+    RepairReport rep = engine->repair("M:\\cusfile.mdb");
+    EXPECT_FALSE(rep.damaged);
+    EXPECT_EQ(b.table1, dump(file(), "Table1"));
+    EXPECT_FALSE(fs::exists(dir / "cusfile.mdb-journal"));
+}
+
 // A repair killed at any moment leaves the old file or the new one: it opens
 // with every row, and the next repair is not disturbed by what was left.
 TEST_F(Repair, KilledAtRandomMomentsLeavesAnOpenableFileWithAllRows) {
