@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -256,6 +257,12 @@ void TextOutput::discard() {
 TextOutput::~TextOutput() {
     // A file still open when dropped is written, as the platform closed files
     // at the end; a failure then cannot be reported and leaves the old file.
+    // Dropped while a failure unwinds the routine that wrote it, the content is
+    // unfinished: the old file stays instead.
+    if (std::uncaught_exceptions() > 0) {
+        discard();
+        return;
+    }
     try {
         close();
     } catch (...) {

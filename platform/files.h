@@ -54,7 +54,9 @@ private:
 };
 
 // A text file opened for writing (created or overwritten). Lines are kept
-// until close, which replaces the target atomically.
+// until close, which replaces the target atomically. Dropped without a close
+// it is committed, unless a failure is unwinding the stack (then the old file
+// stays).
 class TextOutput {
 public:
     void writeLine(std::string_view line);  // adds CR LF

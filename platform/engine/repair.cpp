@@ -466,9 +466,14 @@ void compactInto(const fs::path& source, const std::string& shownSource, const f
         throw mapSqlError(e, shownSource);
     }
     fsyncFile(tmp.path, shownDestination);
-    if (fs::exists(destination, ec)) throw Failure(3204, "Database already exists.", shownDestination);
-    if (::rename(tmp.path.c_str(), destination.c_str()) != 0) throw fromErrno(errno, shownDestination);
-    tmp.keep = true;
+    // Put in place without replacing a destination that appeared meanwhile.
+    if (::link(tmp.path.c_str(), destination.c_str()) != 0) {
+        int e = errno;
+        if (e == EEXIST) throw Failure(3204, "Database already exists.", shownDestination);
+        if (fs::exists(destination, ec)) throw Failure(3204, "Database already exists.", shownDestination);
+        if (::rename(tmp.path.c_str(), destination.c_str()) != 0) throw fromErrno(errno, shownDestination);
+        tmp.keep = true;
+    }
     syncDirectory(destination.parent_path());
 }
 

@@ -277,6 +277,24 @@ TEST(TextFiles, CloseAllCommitsOutputsAndClosesInputs) {
     EXPECT_EQ("written\r\n", vtest::readBytes(d.m / "B.DAT"));
 }
 
+TEST(TextFiles, AnOutputDroppedByAFailureLeavesTheOldFile) {
+    Drives d;
+    FileChannels files(d.map);
+    vtest::writeBytes(d.m / "S.DAT", "complete old\r\n");
+    try {
+        auto out = files.openOutput("M:\\s.dat");
+        out->writeLine("half of the new");
+        throw Failure(13, "Type mismatch");
+    } catch (const Failure&) {
+    }
+    EXPECT_EQ("complete old\r\n", vtest::readBytes(d.m / "S.DAT"));
+    {
+        auto out = files.openOutput("M:\\s.dat");
+        out->writeLine("new");
+    }  // dropped in the normal course: committed
+    EXPECT_EQ("new\r\n", vtest::readBytes(d.m / "S.DAT"));
+}
+
 TEST(TextFiles, RewriteKeepsTheTargetsPermissions) {
     Drives d;
     FileChannels files(d.map);
