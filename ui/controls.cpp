@@ -56,6 +56,7 @@ Control::Control(Screen& screen, ControlDef def) : screen_(screen), def_(std::mo
             } else {
                 auto* w = new QLineEdit(parent);
                 w->setText(QString::fromStdString(def_.text));
+                w->setCursorPosition(0);  // show a text wider than its box from its start
                 if (def_.maxLength > 0) w->setMaxLength(def_.maxLength);
                 widget_ = w;
             }

@@ -4,7 +4,7 @@
 # A line "# store: demo|create|none" in the script chooses the store
 # (default demo); "# store-args: ..." passes more arguments to the store tool.
 set -u
-bin=$1
+bin=$(realpath "$1")
 scn=$(realpath "$2")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
