@@ -102,8 +102,7 @@ public:
                 try {
                     r = serve(c);
                 } catch (const platform::Failure& f) {
-                    r = static_cast<char>('A' + (f.number() % 26));  // a failure the caller can decode roughly
-                    lastFailure() = f.number();
+                    r = static_cast<char>('A' + (f.number() % 26));  // a failure, told apart by its number
                 } catch (...) {
                     r = '?';
                 }
@@ -129,10 +128,6 @@ public:
         char r = 0;
         if (::read(in_, &r, 1) != 1) return 0;
         return r;
-    }
-    static int& lastFailure() {
-        static int n = 0;
-        return n;
     }
 
 private:
