@@ -6,6 +6,7 @@
 #include "platform/numbers.h"
 #include "settings/program/program_settings.h"
 #include "startup/start_screen.h"
+#include "ui/dialog_screens.h"
 #include "ui/program.h"
 
 namespace startup {
@@ -13,6 +14,7 @@ namespace startup {
 void setupProgram(ui::Program& p) {
     startup::registerScreens(p);
     menus::registerScreens(p);
+    ui::registerDialogScreens(p);
     settings::registerSharedValues(p);
     ui::SharedValues* s = &p.shared();
     auto num = [](double d) { return platform::numberText(d); };
@@ -38,6 +40,8 @@ void setupProgram(ui::Program& p) {
     p.registerShared("DateBoxColour", [s, num] { return num(s->DateBoxColour); });
     p.registerShared("PriorValue", [s, num] { return num(s->PriorValue); });
     p.registerShared("EnteredValue", [s, num] { return num(s->EnteredValue); });
+    p.registerShared("PriorValue2", [s, num] { return num(s->PriorValue2); });
+    p.registerShared("EnteredValue2", [s, num] { return num(s->EnteredValue2); });
     p.registerShared("ShortDateFormat", [&p] { return p.workstation().locale().shortDateFormat(); });
 }
 

@@ -24,7 +24,9 @@
 #include "platform/files.h"
 #include "platform/numbers.h"
 #include "settings/program/program_settings.h"
+#include "tools/scenario/test_screens.h"
 #include "ui/dialogs.h"
+#include "ui/password.h"
 #include "ui/program.h"
 #include "ui/screen.h"
 
@@ -100,7 +102,9 @@ std::vector<Step> parseScript(const std::string& text) {
 }
 
 Player::Player(ui::Program& program, std::string scriptName, std::vector<Step> steps)
-    : program_(program), name_(std::move(scriptName)), steps_(std::move(steps)) {}
+    : program_(program), name_(std::move(scriptName)), steps_(std::move(steps)) {
+    registerTestScreens(program_);
+}
 
 void Player::start() { schedule(0); }
 
@@ -350,6 +354,12 @@ std::string runSql(ui::Program& p, const std::string& path, const std::string& s
     return out;
 }
 
+// What the caller of "start password" got: "waiting", then "returned:" and the entry.
+std::string& passwordHandshake() {
+    static std::string result;
+    return result;
+}
+
 }  // namespace
 
 bool Player::execute(const Step& s) {
@@ -388,6 +398,22 @@ bool Player::execute(const Step& s) {
                 settings::LoadSystemSpec(p);
                 p.screens().get(name).show();
             });
+            return true;
+        }
+        if (what == "password") {
+            // As a guarded operation: the password handshake with this length;
+            // the steps after it type the entry while it waits.
+            auto n = platform::readNumber(word(2));
+            if (!n) failWith("start password LENGTH [show]");
+            auto how = word(3) == "show" ? ui::PasswordShow::ShowPasswordEntry : ui::PasswordShow::Reset;
+            std::string* result = &passwordHandshake();
+            p.registerShared("PasswordHandshake", [result] { return *result; });
+            *result = "waiting";
+            p.guard([&p, n, how, result] {
+                std::string entry = ui::AskPassword(p, static_cast<int16_t>(*n), how);
+                *result = "returned:" + entry;
+            });
+            nextDelay_ = 0;
             return true;
         }
         failWith("unknown start " + what);
