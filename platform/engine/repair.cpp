@@ -186,37 +186,52 @@ long long countRows(sqlite3* db) {
 // The sound path: every table read through the library into a fresh file.
 // Throws SqlError with a damage code when the library meets damage.
 void rebuildThroughLibrary(const fs::path& src, const fs::path& tmp, const std::string& shown, RepairReport& rep) {
+    ::unlink(tmp.c_str());
+    ::unlink((tmp.string() + "-journal").c_str());
+    std::vector<SchemaRow> master;
+    {
+        // The library's own copy into a fresh file: every page of every table
+        // and index is read (which is where damage shows), rows keep their
+        // order and row ids, indexes are copied rather than sorted anew.
+        Db in;
+        try {
+            in.db = openConnection(src, shown, false);
+        } catch (const Failure& f) {
+            throw sq::SqlError{SQLITE_NOTADB, f.description()};  // unreadable: salvage it
+        }
+        master = readMaster(in.db, "main");
+        sq::Stmt v(in.db, "VACUUM INTO ?1");
+        v.bindText(1, tmp.string());
+        v.step();
+    }
     Db out;
-    out.db = openBuild(tmp, shown);
-    sq::Stmt att(out.db, "ATTACH DATABASE ?1 AS src");
-    att.bindText(1, src.string());
-    att.step();
-    auto master = readMaster(out.db, "src");
-    std::vector<std::string> indexes;
-    sq::exec(out.db, "BEGIN");
-    for (auto& r : master)
-        if (isUserTable(r)) sq::exec(out.db, r.sql);
+    out.db = openConnection(tmp, shown, false);
+    // A copied unique index holds what the old one held; a damaged one may
+    // have let duplicates in. Those rows are set apart and the index rebuilt.
+    std::vector<std::string> rebuild;
     for (auto& r : master) {
-        if (!isUserTable(r)) continue;
-        TableDef d = schema::readTable(out.db, r.name);
-        std::string cl = columnList(d);
-        sq::exec(out.db, "INSERT INTO main." + sq::quoteIdent(r.name) + " (rowid, " + cl + ") SELECT rowid, " + cl +
-                             " FROM src." + sq::quoteIdent(r.name) + " ORDER BY rowid");
+        if (r.type != "index" || asciiUpper(r.sql).rfind("CREATE UNIQUE", 0) != 0) continue;
+        std::string cols, notNull;
+        {
+            sq::Stmt info(out.db, "PRAGMA index_info(" + sq::quoteIdent(r.name) + ")");
+            while (info.step()) {
+                std::string c = sq::quoteIdent(info.colText(2));
+                cols += (cols.empty() ? "" : ", ") + c;
+                notNull += (notNull.empty() ? "" : " AND ") + c + " IS NOT NULL";
+            }
+        }
+        bool duplicates;
+        {
+            sq::Stmt dup(out.db, "SELECT 1 FROM " + sq::quoteIdent(r.table) + " WHERE " + notNull + " GROUP BY " +
+                                     cols + " HAVING count(*) > 1 LIMIT 1");
+            duplicates = dup.step();
+        }
+        if (duplicates) {
+            sq::exec(out.db, "DROP INDEX " + sq::quoteIdent(r.name));
+            rebuild.push_back(r.sql);
+        }
     }
-    bool hasSeq = false;
-    for (auto& r : master)
-        if (equalsNoCase(r.name, "sqlite_sequence")) hasSeq = true;
-    // The counters go on from where they were, not from the highest row left
-    // (sqlite_sequence has no key, so replace its rows rather than add to them).
-    if (hasSeq) {
-        sq::exec(out.db, "DELETE FROM main.sqlite_sequence");
-        sq::exec(out.db, "INSERT INTO main.sqlite_sequence SELECT * FROM src.sqlite_sequence");
-    }
-    for (auto& r : master)
-        if (r.type == "index" && !r.sql.empty()) indexes.push_back(r.sql);
-    sq::exec(out.db, "COMMIT");
-    sq::exec(out.db, "DETACH DATABASE src");
-    finishSchema(out.db, indexes, rep);
+    finishSchema(out.db, rebuild, rep);
     rep.rowsKept = countRows(out.db);
     sqlite3_close_v2(out.db);
     out.db = nullptr;
