@@ -81,6 +81,13 @@ std::map<long long, std::string> dump(const fs::path& file, const std::string& t
     return out;
 }
 
+// The rows' values in row id order, without the row ids themselves.
+std::vector<std::string> contents(const std::map<long long, std::string>& rows) {
+    std::vector<std::string> out;
+    for (auto& [id, text] : rows) out.push_back(text.substr(text.find('|') + 1));
+    return out;
+}
+
 std::vector<std::string> schemaOf(const fs::path& file) {
     Raw r(file, SQLITE_OPEN_READONLY);
     return r.rows(
@@ -484,7 +491,7 @@ TEST_F(Repair, RowsBreakingAUniqueIndexAreKeptApartAndReported) {
         // A second repair keeps what the first one set apart.
         RepairReport again = engine->repair("M:\\cusfile.mdb");
         EXPECT_EQ(0, again.rowsInConflict);
-        EXPECT_EQ(apart, dump(file(), "Table1_conflicts"));
+        EXPECT_EQ(contents(apart), contents(dump(file(), "Table1_conflicts")));
     }
     // New rows take the row ids the first repair moved away; a later repair
     // that finds conflicts again must not mistake them for set-apart rows.
@@ -518,7 +525,8 @@ TEST_F(Repair, RowsBreakingAUniqueIndexAreKeptApartAndReported) {
     auto apartNow = dump(file(), "Table1_conflicts");
     EXPECT_EQ(beforeSecond.size() - 1, keptNow.size());
     EXPECT_EQ(firstApart.size() + 1, apartNow.size());
-    for (auto& [id, text] : firstApart) EXPECT_EQ(text, apartNow[id]);
+    auto now = contents(apartNow);
+    for (auto& text : contents(firstApart)) EXPECT_NE(now.end(), std::find(now.begin(), now.end(), text)) << text;
     int newRows = 0;
     for (auto& [id, text] : keptNow) newRows += text.find("new row") != std::string::npos;
     EXPECT_EQ(5, newRows);
