@@ -44,7 +44,9 @@ std::vector<ControlDef> mainMenuControls() {
         {"CMDUtility", Kind::Button, 6720, 5280, 2295, 495, "&J.  Utilities                   ", button(), 10},
         {"Text1", Kind::TextBox, 120, 6600, 2532, 285, "  V e l m o r a ", text1, 11},
         // The maker's copyright notice holds the tab position between the
-        // product name and the title.
+        // product name and the title. With it the screen has 18 controls, so
+        // Enter on the last tab position (16, Text7) targets 17, which no
+        // control holds, and the focus stays where it is.
         {"Text2", Kind::TextBox, 2880, 6240, 3735, 285, "", notice, 12},
         {"Label1", Kind::Label, 2760, 240, 4095, 375, "Velmora Main Menu", title, 13},
         {"Text3", Kind::TextBox, 4080, 6840, 1935, 285, "", clock, 14},
@@ -68,11 +70,7 @@ std::string MainMenu::clockLine() {
 }
 
 void MainMenu::load() {
-    int W = program().displayWidthTwips(), H = program().displayHeightTwips();
-    setLeft((W - 9600) / 2);
-    setTop((H - 7200) / 2);
-    setHeight(7200);
-    setWidth(9600);
+    PageSetUp(*this);
     c("Text2").setText("Copyright (C) Torvane Inc. 1997-" + std::to_string(program().workstation().now().year));
     c("Text3").setText(clockLine());
     settings::LoadSystemSpec(program());
