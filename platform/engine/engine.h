@@ -96,6 +96,11 @@ public:
     virtual void createTable(const TableDef& def) = 0;
     virtual std::vector<std::string> tableNames() = 0;
     virtual TableDef tableDefinition(std::string_view name) = 0;
+    // A transaction over this handle's changes: what is updated between begin
+    // and commit is written to disk once, at the commit (a rollback drops it).
+    virtual void beginTrans() = 0;
+    virtual void commitTrans() = 0;
+    virtual void rollback() = 0;
     virtual const std::string& path() const = 0;  // the program path
     virtual void close() = 0;
 };

@@ -937,12 +937,27 @@ public:
         throw Failure(3265, "Item not found in this collection.");
     }
 
+    void beginTrans() override { run("BEGIN IMMEDIATE"); }
+    void commitTrans() override { run("COMMIT"); }
+    void rollback() override { run("ROLLBACK"); }
+
     const std::string& path() const override { return conn_->shown; }
     void close() override { conn_->close(); }
 
     std::shared_ptr<Connection> connection() const { return conn_; }
 
 private:
+    void run(const char* sql) {
+        conn_->require();
+        try {
+            sq::exec(conn_->db, sql);
+        } catch (const sq::SqlError& e) {
+            if (std::string(sql) != "BEGIN IMMEDIATE" && (e.code & 0xFF) == SQLITE_ERROR)
+                throw Failure(3034, "You tried to commit or rollback a transaction without first beginning a transaction.");
+            throw mapSqlError(e, conn_->shown);
+        }
+    }
+
     std::shared_ptr<Connection> conn_;
 };
 

@@ -487,6 +487,8 @@ Opened openTable(Store& s, const std::string& file) {
     Opened o;
     o.db = s.engine().open(Store::programPath(file));
     o.rs = o.db->openTable("Table1");
+    // One write to disk per database, not one per row.
+    o.db->beginTrans();
     return o;
 }
 
@@ -512,21 +514,25 @@ void fillDemo(Store& store, const DemoOptions& o) {
             writeAccount(r, i, a, o, *cus.rs, &payments, receipt);
             accts.push_back(a);
         }
+        cus.db->commitTrans();
         cus.db->close();
     }
     {
         Opened detail = openTable(store, "detail.mdb");
         for (const auto& p : payments) p.add(*detail.rs);
+        detail.db->commitTrans();
         detail.db->close();
     }
     {
         Opened ins = openTable(store, "insurance.mdb");
         fillInsurance(r, accts, today, *ins.rs);
+        ins.db->commitTrans();
         ins.db->close();
     }
     for (int list = 1; list <= 5; ++list) {
         Opened mail = openTable(store, "mail" + std::to_string(list) + ".mdb");
         fillMailList(r, list, accts, *mail.rs);
+        mail.db->commitTrans();
         mail.db->close();
     }
     {
@@ -539,6 +545,7 @@ void fillDemo(Store& store, const DemoOptions& o) {
             row.set("Comment", r.pick(kComments));
             row.add(*com.rs);
         }
+        com.db->commitTrans();
         com.db->close();
     }
     struct Item {
@@ -565,6 +572,7 @@ void fillDemo(Store& store, const DemoOptions& o) {
             row.set("Price", cents(it.cost * 210 - 1));
             row.add(*stock.rs);
         }
+        stock.db->commitTrans();
         stock.db->close();
     }
     {
@@ -579,6 +587,7 @@ void fillDemo(Store& store, const DemoOptions& o) {
             row.set("TransType", kind);
             row.add(*trans.rs);
         }
+        trans.db->commitTrans();
         trans.db->close();
     }
     {
@@ -591,6 +600,7 @@ void fillDemo(Store& store, const DemoOptions& o) {
             row.set("Amount", cents(accts[i].orig + accts[i].tax));
             row.add(*inv.rs);
         }
+        inv.db->commitTrans();
         inv.db->close();
     }
 }
