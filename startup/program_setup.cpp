@@ -4,6 +4,9 @@
 
 #include "menus/main_menu.h"
 #include "platform/numbers.h"
+#include "platform/print/print_backend.h"
+#include "platform/print/print_surface.h"
+#include "printing/printing.h"
 #include "settings/program/program_settings.h"
 #include "startup/start_screen.h"
 #include "ui/dialog_screens.h"
@@ -14,6 +17,11 @@ namespace startup {
 void setupProgram(ui::Program& p) {
     startup::registerScreens(p);
     menus::registerScreens(p);
+    printing::registerScreens(p);
+    // The program's one printer: the system's, or PDF files at the local drive
+    // when none is installed, named by the workstation's own clock.
+    p.setPrintSurface(std::make_shared<platform::PrintSurface>(
+        platform::createPrintBackend(p.drives(), [&p] { return p.workstation().now(); })));
     ui::registerDialogScreens(p);
     settings::registerSharedValues(p);
     ui::SharedValues* s = &p.shared();

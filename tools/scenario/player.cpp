@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -16,6 +17,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -23,6 +27,9 @@
 #include "platform/dates.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
+#include "platform/print/print_surface.h"
+#include "platform/print/recording_backend.h"
+#include "printing/printing.h"
 #include "settings/program/program_settings.h"
 #include "tools/scenario/test_screens.h"
 #include "ui/dialogs.h"
@@ -360,6 +367,56 @@ std::string& passwordHandshake() {
     return result;
 }
 
+// ---- printing
+
+platform::PrintSurface& printSurfaceOf(ui::Program& p) {
+    if (!p.printSurface()) failWith("the program has no print surface");
+    return *p.printSurface();
+}
+
+// The output recorded since the "printers" step, if printing goes to one.
+platform::RecordingBackend* recordingPrinter(ui::Program& p) {
+    return p.printSurface() ? dynamic_cast<platform::RecordingBackend*>(&p.printSurface()->backend()) : nullptr;
+}
+
+// A host file at a drive as the program names it ("G:\Printed\x.pdf").
+std::string programPathOf(ui::Program& p, const std::filesystem::path& host) {
+    for (char d : {'G', 'M'}) {
+        auto root = p.drives().root(d);
+        if (!root) continue;
+        auto rel = host.lexically_relative(*root);
+        if (rel.empty() || *rel.begin() == "..") continue;
+        std::string out = std::string(1, d) + ":";
+        for (auto& part : rel) out += "\\" + part.string();
+        return out;
+    }
+    return host.string();
+}
+
+// Texts to print: a number before a text is the text's column.
+std::vector<platform::PrintItem> printItems(const std::vector<Token>& t, size_t from) {
+    std::vector<platform::PrintItem> items;
+    std::optional<int> column;
+    for (size_t i = from; i < t.size(); ++i) {
+        if (t[i].kind == Token::Text) {
+            items.push_back(column ? platform::PrintItem(*column, t[i].value) : platform::PrintItem(t[i].value));
+            column.reset();
+            continue;
+        }
+        auto n = platform::readNumber(t[i].value);
+        if (t[i].kind != Token::Word || !n || column) failWith("expected a column and a quoted text: " + t[i].value);
+        column = static_cast<int>(*n);
+    }
+    if (column) failWith("a column without a text");
+    return items;
+}
+
+// What became of each screen shown by "start modal": waiting, returned.
+std::map<std::string, std::string>& modalCallers() {
+    static std::map<std::string, std::string> m;
+    return m;
+}
+
 }  // namespace
 
 bool Player::execute(const Step& s) {
@@ -416,6 +473,27 @@ bool Player::execute(const Step& s) {
             nextDelay_ = 0;
             return true;
         }
+        if (what == "modal") {
+            // As a caller that shows a screen modally: this step waits until
+            // the screen hides itself while the steps after it run.
+            std::string name = word(2);
+            if (!p.screens().known(name)) failWith("no screen named " + name);
+            modalCallers()[name] = "waiting";
+            p.guard([&p, name] {
+                Screen& sc = p.screens().get(name);
+                // The offscreen platform keeps a hidden window as its focus
+                // window and so never activates it again when it is shown;
+                // activate it as a window manager would.
+                QTimer::singleShot(0, [w = sc.window()] {
+                    if (w->isVisible()) activate(w);
+                });
+                sc.showModal();
+            });
+            modalCallers()[name] = p.ended() ? "ended" : "returned";
+            // The steps run meanwhile have scheduled what follows.
+            nextDelay_ = 0;
+            return true;
+        }
         failWith("unknown start " + what);
     }
     if (verb == "click" || verb == "dblclick") {
@@ -436,9 +514,10 @@ bool Player::execute(const Step& s) {
         auto* lw = qobject_cast<QListWidget*>(c.widget());
         if (!lw) failWith(c.name() + " is not a list box");
         std::string item = text(2);
+        // Activating the screen may fill its list afresh: look for the item after.
+        activate(lw);
         auto found = lw->findItems(QString::fromStdString(item), Qt::MatchExactly);
         if (found.isEmpty()) failWith("no item \"" + item + "\" in " + c.name());
-        activate(lw);
         lw->setCurrentItem(found.front());
         emit lw->itemClicked(found.front());
         return true;
@@ -461,6 +540,11 @@ bool Player::execute(const Step& s) {
             std::vector<Token> one{{Token::Text, v}};
             typeKeys(p, c, one, 0);
         }
+        return true;
+    }
+    if (verb == "show") {
+        // As a routine that shows a hidden control (a report showing an option).
+        controlNamed(p, word(1)).setVisible(true);
         return true;
     }
     if (verb == "focus") {
@@ -497,6 +581,51 @@ bool Player::execute(const Step& s) {
         auto n = platform::readNumber(word(1));
         if (!n) failWith("wait needs milliseconds");
         nextDelay_ = static_cast<int>(*n);
+        return true;
+    }
+    if (verb == "printers") {
+        std::vector<std::string> names;
+        for (size_t i = 1; i < t.size(); ++i) names.push_back(text(i));
+        p.setPrintSurface(std::make_shared<platform::PrintSurface>(std::make_unique<platform::RecordingBackend>(names)));
+        return true;
+    }
+    if (verb == "choose") {
+        if (word(1) != "printer") failWith("choose printer \"name\"");
+        std::string name = text(2);
+        p.guard([&p, name] { printing::SelectPrinter(p, name); });
+        return true;
+    }
+    if (verb == "print") {
+        platform::PrintSurface& ps = printSurfaceOf(p);
+        std::string what = word(1);
+        std::function<void()> job;
+        if (what == "line" || what == "text") {
+            auto items = printItems(t, 2);
+            auto end = what == "line" ? platform::PrintSurface::LineEnd::Yes : platform::PrintSurface::LineEnd::No;
+            job = [&ps, items, end] { ps.print(items, end); };
+        } else if (what == "font") {
+            auto size = platform::readNumber(word(3));
+            if (!size) failWith("print font \"name\" SIZE [bold]");
+            std::string name = text(2);
+            bool bold = word(4) == "bold";
+            job = [&ps, name, size, bold] { ps.setFont(name, *size, bold); };
+        } else if (what == "document") {
+            std::string name = text(2);
+            job = [&ps, name] { ps.setDocumentName(name); };
+        } else if (what == "page") {
+            job = [&ps] { ps.newPage(); };
+        } else if (what == "end") {
+            job = [&ps] { ps.endDocument(); };
+        } else if (what == "screen") {
+            Screen* sc = screenNamed(p, word(2));
+            std::string doc = t.size() > 3 ? text(3) : std::string();
+            QCoreApplication::processEvents();
+            QImage img = sc->window()->grab().toImage();
+            job = [&ps, img, doc] { ps.printImage(img, doc); };
+        } else {
+            failWith("print line|text|font|document|page|end|screen");
+        }
+        p.guard(job);
         return true;
     }
     if (verb == "shot") {
@@ -585,8 +714,26 @@ bool Player::execute(const Step& s) {
             compare(runSql(p, text(2), text(3), true), word(4), text(5));
             return true;
         }
-        if (what == "printed" || what == "printer") {
-            failWith("printing is not available in this build");
+        if (what == "printed") {
+            if (word(2) == "file") {
+                const auto& last = printSurfaceOf(p).lastDocument();
+                compare(last && !last->file.empty() ? programPathOf(p, last->file) : std::string("(no file printed)"),
+                        word(3), text(4));
+                return true;
+            }
+            platform::RecordingBackend* rec = recordingPrinter(p);
+            if (!rec) failWith("printing does not go to a recording printer (no printers step)");
+            compare(rec->allText(), word(2), text(3));
+            return true;
+        }
+        if (what == "printer") {
+            compare(printSurfaceOf(p).currentPrinter(), word(2), text(3));
+            return true;
+        }
+        if (what == "modal") {
+            auto it = modalCallers().find(word(2));
+            compare(it == modalCallers().end() ? std::string("(not shown modally)") : it->second, word(3), text(4));
+            return true;
         }
         // expect Screen.control.prop = "text"
         compare(property(p, what), word(2), text(3));
