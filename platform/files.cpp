@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <exception>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -352,6 +353,11 @@ void FileChannels::copy(std::string_view from, std::string_view to) {
     std::error_code ec;
     if (!fs::is_regular_file(src, ec)) throw fileNotFound(a.text());
     ExclusiveUse use(dst, b.text());
+    // A database in use is not copied either: the copy would not be
+    // consistent, and closing the descriptor read from would drop this
+    // process's library locks on the file.
+    std::optional<ExclusiveUse> source;
+    if (!fs::equivalent(src, dst, ec)) source.emplace(src, a.text());
     atomicCopyFile(src, dst, a.text(), b.text());
 }
 

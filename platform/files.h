@@ -92,7 +92,7 @@ public:
     // Deletes the file (53 when missing, 70 while a database user has it open).
     void remove(std::string_view programPath);
     // Copies `from` over `to`, replacing an existing file of that name (any
-    // case); 70 while a database user has `to` open.
+    // case); 70 while a database user has either file open.
     void copy(std::string_view from, std::string_view to);
 
     const DriveMap& drives() const { return drives_; }

@@ -470,9 +470,11 @@ void compactInto(const fs::path& source, const std::string& shownSource, const f
                  const std::string& shownDestination) {
     std::error_code ec;
     if (!fs::is_regular_file(source, ec)) throw notFound(shownSource);
-    if (!looksLikeDatabase(source)) throw unrecognized(shownSource);
     LockFile lock(source, shownSource);
     if (!lock.tryExclusive()) throw inUse(shownSource);
+    // Only now, with no handle of it open anywhere, may the file be opened
+    // directly (closing a descriptor drops this process's library locks on it).
+    if (!looksLikeDatabase(source)) throw unrecognized(shownSource);
     Temp tmp{tempPathFor(destination)};
     RepairReport rep;
     try {

@@ -10,6 +10,9 @@
 
 namespace platform::repair {
 
+// Reads the file's header directly: only while the file's exclusive use is
+// held (no handle of it is open in this process, whose library locks a close
+// of the descriptor would drop).
 bool looksLikeDatabase(const std::filesystem::path& host);
 
 // A sound file is rebuilt (same tables, columns, declared types, defaults,

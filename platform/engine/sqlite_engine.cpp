@@ -98,8 +98,8 @@ Failure mapSqlError(const sq::SqlError& e, const std::string& shown) {
                            shown);
         case SQLITE_BUSY:
         case SQLITE_LOCKED: return Failure(3218, "Could not update; currently locked.", shown);
+        case SQLITE_NOTADB: return unrecognized(shown);
         case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
             return Failure(3049, "Cannot open database '" + shown +
                                      "'. It may not be a database that your application recognizes, or the file "
                                      "may be corrupt.",
@@ -972,7 +972,11 @@ public:
         fs::path host = resolve(pp);
         std::error_code ec;
         if (!fs::is_regular_file(host, ec)) throw notFound(shown);
-        if (!repair::looksLikeDatabase(host)) throw unrecognized(shown);
+        // The file itself is not opened here to look at its header: the
+        // library's locks on it are process locks, and closing any descriptor
+        // of the file would drop those of another handle (one in a
+        // transaction, say). The library tells a file that is not a database.
+        if (fs::file_size(host, ec) == 0 || ec) throw unrecognized(shown);
         auto conn = std::make_shared<Connection>();
         conn->shown = shown;
         conn->host = host;

@@ -157,6 +157,8 @@ TEST_F(Shared, RepairAndCompactRefusedWhileOpenElsewhere) {
         writeBytes(dir / "CusfileCompacted.mdb", "x");
         EXPECT_FAILURE(70, channels.copy("M:\\CusfileCompacted.mdb", "M:\\Cusfile.mdb"));
         EXPECT_FAILURE(70, channels.remove("M:\\cusfile.mdb"));
+        EXPECT_FAILURE(70, channels.copy("M:\\cusfile.mdb", "M:\\backup.mdb"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "backup.mdb"));
         std::filesystem::remove(dir / "CusfileCompacted.mdb");
     }
     {
@@ -196,6 +198,38 @@ TEST_F(Shared, OpenIsRefusedWhileARepairHoldsTheFile) {
     ::close(fd);
     EXPECT_EQ('y', other.ask('o'));
     EXPECT_NO_THROW(engine->open("M:\\cusfile.mdb"));
+}
+
+// The library's own locks on the database file are process locks, which the
+// system drops when any descriptor of that file is closed in the process: the
+// engine must not open and close the file itself while a handle of it may hold
+// a lock (here: the write lock of a transaction), or another workstation could
+// write at the same time.
+TEST_F(Shared, OpeningASecondHandleKeepsTheFirstHandlesFileLocks) {
+    // What another process sees of the library's write-intent lock byte.
+    Peer probe([this](char) -> char {
+        int fd = ::open((dir / "cusfile.mdb").c_str(), O_RDWR);
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = 0x40000001;  // the reserved byte of the library's lock range
+        fl.l_len = 1;
+        ::fcntl(fd, F_GETLK, &fl);
+        ::close(fd);
+        return fl.l_type == F_UNLCK ? 'u' : 'l';
+    });
+    auto db = engine->open("M:\\cusfile.mdb");
+    auto rs = db->openTable("table1");
+    db->beginTrans();
+    add(*rs, {{"contract", "T1"}});
+    ASSERT_EQ('l', probe.ask('?'));
+    auto second = engine->open("M:\\cusfile.mdb");
+    EXPECT_FAILURE(3045, engine->compact("M:\\cusfile.mdb", "M:\\copy.mdb"));
+    EXPECT_FAILURE(3045, engine->repair("M:\\cusfile.mdb"));
+    EXPECT_FAILURE(70, FileChannels(drives).copy("M:\\cusfile.mdb", "M:\\backup.mdb"));
+    EXPECT_EQ('l', probe.ask('?'));  // still held
+    db->commitTrans();
+    EXPECT_EQ('u', probe.ask('?'));
 }
 
 TEST_F(Shared, NavigationStaysCorrectWhileAnotherProcessChangesRows) {
