@@ -158,6 +158,14 @@ void Screen::show() {
     window_->show();
     if (QGuiApplication::platformName() != "offscreen") window_->raise();
     window_->activateWindow();
+    // The screen shown becomes the active one now, not when the window
+    // system gets round to saying so: its activation runs before the caller
+    // goes on.
+    if (!activated_) {
+        activated_ = true;
+        program_.guard([this] { activate(); });
+        program_.checkEnded();
+    }
 }
 
 void Screen::showModal() {
@@ -230,7 +238,11 @@ bool Screen::eventFilter(QObject* obj, QEvent* e) {
         }
     }
     if (obj == window_) {
-        if (e->type() == QEvent::WindowActivate) program_.guard([this] { activate(); });
+        if (e->type() == QEvent::WindowActivate && !activated_) {
+            activated_ = true;
+            program_.guard([this] { activate(); });
+        }
+        if (e->type() == QEvent::WindowDeactivate || e->type() == QEvent::Hide) activated_ = false;
         if (e->type() == QEvent::KeyPress && def_.keyPreview && screenKeyPress_) {
             int a = keyAscii(static_cast<QKeyEvent*>(e));
             if (a) {

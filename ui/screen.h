@@ -106,6 +106,7 @@ private:
     std::unique_ptr<QObject> filter_;
     int left_ = 0, top_ = 0, width_, height_;
     bool modalRunning_ = false;
+    bool activated_ = false;  // its activation has run since it was last shown or left
     Control* lastFocus_ = nullptr;
     friend class Control;
 };

@@ -55,6 +55,16 @@ struct StepFailure {
 
 [[noreturn]] void failWith(const std::string& found) { throw StepFailure{found}; }
 
+// Events the player itself lets run while it prepares a step (activating a
+// window, moving the focus) must not start the next step: that one runs only
+// inside the event loops of the program's own routines.
+int pumping = 0;
+void pump() {
+    ++pumping;
+    QCoreApplication::processEvents();
+    --pumping;
+}
+
 }  // namespace
 
 std::vector<Step> parseScript(const std::string& text) {
@@ -82,7 +92,12 @@ std::vector<Step> parseScript(const std::string& text) {
                     if (d == '"') { closed = true; break; }
                     if (d == '\\' && i < line.size()) {
                         char e = line[i++];
-                        v += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+                        // Only \", \\, \r and \n are escapes; any other backslash stays, so
+                        // that paths such as M:\trans.mdb read as written.
+                        if (e == 'n') v += '\n';
+                        else if (e == 'r') v += '\r';
+                        else if (e == '"' || e == '\\') v += e;
+                        else { v += '\\'; v += e; }
                     } else {
                         v += d;
                     }
@@ -116,11 +131,9 @@ Player::Player(ui::Program& program, std::string scriptName, std::vector<Step> s
 void Player::start() { schedule(0); }
 
 void Player::schedule(int delayMs) {
-    if (scheduled_) return;
-    scheduled_ = true;
-    QTimer::singleShot(delayMs, [this] {
-        scheduled_ = false;
-        runNext();
+    unsigned t = ++token_;
+    QTimer::singleShot(delayMs, [this, t] {
+        if (t == token_) runNext();
     });
 }
 
@@ -138,19 +151,25 @@ void Player::succeed() {
 }
 
 void Player::runNext() {
+    if (pumping > 0) {
+        schedule(1);
+        return;
+    }
     if (next_ >= steps_.size()) succeed();
     const Step& s = steps_[next_];
     const std::string& verb = s.tokens[0].value;
     bool waitsForEnd =
         verb == "expect" && s.tokens.size() >= 2 && (s.tokens[1].value == "ended" || s.tokens[1].value == "exit");
-    if (program_.ended() && !waitsForEnd)
+    // Once an "expect ended" has held, later expectations look at what the
+    // ended program left; any other step after the end is a failure.
+    if (program_.ended() && !waitsForEnd && !(afterEnd_ && verb == "expect"))
         fail(s, "the program ended (exit status " + std::to_string(program_.exitStatus()) + ") before this step");
     ++next_;
     nextDelay_ = 0;
     bool done = false;
     // The next step is scheduled before this one runs, so that it runs inside
     // whatever event loop this step's routine enters.
-    schedule(5);
+    schedule(0);
     try {
         done = execute(s);
     } catch (const StepFailure& f) {
@@ -162,14 +181,8 @@ void Player::runNext() {
         --next_;  // retry later
         return;
     }
-    if (nextDelay_ > 0) {
-        // "wait": hold the next step back while events run.
-        scheduled_ = true;
-        QTimer::singleShot(nextDelay_, [this] {
-            scheduled_ = false;
-            runNext();
-        });
-    }
+    // "wait": hold the next step back while events run.
+    if (nextDelay_ > 0) schedule(nextDelay_);
 }
 
 namespace {
@@ -252,7 +265,7 @@ void activate(QWidget* w) {
     QWidget* win = w->window();
     win->activateWindow();
     QApplication::setActiveWindow(win);
-    QCoreApplication::processEvents();
+    pump();
 }
 
 void focusControl(ui::Program& p, Control& c) {
@@ -260,7 +273,7 @@ void focusControl(ui::Program& p, Control& c) {
     if (!c.screen().visible()) failWith("screen " + c.screen().name() + " is not shown");
     activate(c.widget());
     c.setFocus();
-    QCoreApplication::processEvents();
+    pump();
     (void)p;
 }
 
@@ -297,7 +310,7 @@ void typeKeys(ui::Program& p, Control& c, const std::vector<Token>& toks, size_t
             for (unsigned char ch : toks[i].value) {
                 target = QApplication::focusWidget() ? QApplication::focusWidget() : c.widget();
                 QTest::keyClick(target, static_cast<char>(ch));
-                QCoreApplication::processEvents();
+                pump();
                 if (p.ended()) return;
             }
         } else if (toks[i].kind == Token::Key) {
@@ -307,7 +320,7 @@ void typeKeys(ui::Program& p, Control& c, const std::vector<Token>& toks, size_t
             } else {
                 QTest::keyClick(target, namedKey(k));
             }
-            QCoreApplication::processEvents();
+            pump();
             if (p.ended()) return;
         } else {
             failWith("expected a text or a {key}: " + toks[i].value);
@@ -361,12 +374,6 @@ std::string runSql(ui::Program& p, const std::string& path, const std::string& s
     return out;
 }
 
-// What the caller of "start password" got: "waiting", then "returned:" and the entry.
-std::string& passwordHandshake() {
-    static std::string result;
-    return result;
-}
-
 // ---- printing
 
 platform::PrintSurface& printSurfaceOf(ui::Program& p) {
@@ -409,6 +416,12 @@ std::vector<platform::PrintItem> printItems(const std::vector<Token>& t, size_t 
     }
     if (column) failWith("a column without a text");
     return items;
+}
+
+// What the caller of "start password" got: "waiting", then "returned:" and the entry.
+std::string& passwordHandshake() {
+    static std::string result;
+    return result;
 }
 
 // What became of each screen shown by "start modal": waiting, returned.
@@ -457,22 +470,6 @@ bool Player::execute(const Step& s) {
             });
             return true;
         }
-        if (what == "password") {
-            // As a guarded operation: the password handshake with this length;
-            // the steps after it type the entry while it waits.
-            auto n = platform::readNumber(word(2));
-            if (!n) failWith("start password LENGTH [show]");
-            auto how = word(3) == "show" ? ui::PasswordShow::ShowPasswordEntry : ui::PasswordShow::Reset;
-            std::string* result = &passwordHandshake();
-            p.registerShared("PasswordHandshake", [result] { return *result; });
-            *result = "waiting";
-            p.guard([&p, n, how, result] {
-                std::string entry = ui::AskPassword(p, static_cast<int16_t>(*n), how);
-                *result = "returned:" + entry;
-            });
-            nextDelay_ = 0;
-            return true;
-        }
         if (what == "modal") {
             // As a caller that shows a screen modally: this step waits until
             // the screen hides itself while the steps after it run.
@@ -491,6 +488,22 @@ bool Player::execute(const Step& s) {
             });
             modalCallers()[name] = p.ended() ? "ended" : "returned";
             // The steps run meanwhile have scheduled what follows.
+            nextDelay_ = 0;
+            return true;
+        }
+        if (what == "password") {
+            // As a guarded operation: the password handshake with this length;
+            // the steps after it type the entry while it waits.
+            auto n = platform::readNumber(word(2));
+            if (!n) failWith("start password LENGTH [show]");
+            auto how = word(3) == "show" ? ui::PasswordShow::ShowPasswordEntry : ui::PasswordShow::Reset;
+            std::string* result = &passwordHandshake();
+            p.registerShared("PasswordHandshake", [result] { return *result; });
+            *result = "waiting";
+            p.guard([&p, n, how, result] {
+                std::string entry = ui::AskPassword(p, static_cast<int16_t>(*n), how);
+                *result = "returned:" + entry;
+            });
             nextDelay_ = 0;
             return true;
         }
@@ -525,6 +538,9 @@ bool Player::execute(const Step& s) {
     if (verb == "key") {
         Control& c = controlNamed(p, word(1));
         focusControl(p, c);
+        // A user typing into a box types after its text, unless the box has
+        // selected its text on getting the focus.
+        if (auto* le = qobject_cast<QLineEdit*>(c.widget()); le && !le->hasSelectedText()) le->end(false);
         typeKeys(p, c, t, 2);
         return true;
     }
@@ -619,7 +635,7 @@ bool Player::execute(const Step& s) {
         } else if (what == "screen") {
             Screen* sc = screenNamed(p, word(2));
             std::string doc = t.size() > 3 ? text(3) : std::string();
-            QCoreApplication::processEvents();
+            pump();
             QImage img = sc->window()->grab().toImage();
             job = [&ps, img, doc] { ps.printImage(img, doc); };
         } else {
@@ -630,9 +646,23 @@ bool Player::execute(const Step& s) {
     }
     if (verb == "shot") {
         Screen* sc = screenNamed(p, word(1));
-        QCoreApplication::processEvents();
+        pump();
         QPixmap px = sc->window()->grab();
         if (!px.save(QString::fromStdString(text(2)), "PNG")) failWith("cannot save " + text(2));
+        return true;
+    }
+    if (verb == "await") {
+        // Like expect, but retried until it holds (60 s at most), for states a
+        // running routine reaches later.
+        try {
+            compare(property(p, word(1)), word(2), text(3));
+        } catch (const StepFailure& f) {
+            if (p.ended()) failWith(f.found + " (and the program has ended)");
+            if (!waitStarted_) waitStarted_ = nowMs();
+            if (nowMs() - waitStarted_ > 60000) failWith(f.found + " for 60 s");
+            return false;
+        }
+        waitStarted_ = 0;
         return true;
     }
     if (verb == "expect") {
@@ -644,6 +674,7 @@ bool Player::execute(const Step& s) {
                 return false;
             }
             waitStarted_ = 0;
+            afterEnd_ = true;
             if (what == "exit") {
                 auto n = platform::readNumber(word(2));
                 if (!n || static_cast<int>(*n) != p.exitStatus())

@@ -45,7 +45,8 @@ private:
     std::string name_;
     std::vector<Step> steps_;
     size_t next_ = 0;
-    bool scheduled_ = false;
+    unsigned token_ = 0;        // only the latest scheduled run goes ahead
+    bool afterEnd_ = false;     // an expect ended/exit has held
     long long waitStarted_ = 0;
     int nextDelay_ = 0;
 };
