@@ -17,7 +17,8 @@ namespace {
 std::vector<ControlDef> passwordControls() {
     Look title{colour::Blue, colour::White, "Times New Roman", 17.25, true, false, true, Align::Center, false};
     Look caption{colour::Yellow, colour::Black, "Times New Roman", 12, true, true, false, Align::Left, true};
-    Look entry{colour::White, colour::Black, "", 0, false, false, false, Align::Left, true};
+    // Stars in 12 point, to be counted at a glance.
+    Look entry{colour::White, colour::Black, "MS Sans Serif", 12, true, false, false, Align::Left, true};
     Look button{colour::ButtonFace, colour::Black};
     // The entry box comes first in the tab order, so a caller that does not
     // give it the focus still finds it there. (The table is in tab order: the
@@ -89,6 +90,7 @@ bool PasswordBox::Text2_KeyDown(int keyCode, int shift, const std::string& text)
     }
     size_t n = std::min<size_t>(characterCount(s.PasswordTyped), kPasswordMaskLength);
     box.setText(std::string(n, '*'));
+    box.select(static_cast<int>(n), 0);  // the caret after the stars
     box.setVisible(true);
     box.setFocus();
     return true;  // the key itself never reaches the box
