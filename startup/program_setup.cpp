@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include "accounts/record/account_record.h"
+#include "accounts/scan/error_form.h"
 #include "menus/main_menu.h"
+#include "menus/utility_menu.h"
 #include "platform/numbers.h"
 #include "platform/print/print_backend.h"
 #include "platform/print/print_surface.h"
@@ -17,6 +20,9 @@ namespace startup {
 void setupProgram(ui::Program& p) {
     startup::registerScreens(p);
     menus::registerScreens(p);
+    menus::registerUtilityMenu(p);
+    accounts::registerScreens(p);
+    accounts::registerSharedValues(p);
     printing::registerScreens(p);
     // The program's one printer: the system's, or PDF files at the local drive
     // when none is installed, named by the workstation's own clock.
