@@ -120,12 +120,8 @@ Screen::Screen(Program& program, ScreenDef def, std::vector<ControlDef> controls
         }
         if (QTimer* t = raw->timer()) QObject::connect(t, &QTimer::timeout, [this, name] { raise(name, Event::Timer); });
     }
-    // The tab order follows the tab positions.
-    std::vector<Control*> order;
-    for (auto& c : controls_)
-        if (c->widget() && c->tabIndex() >= 0 && c->widget()->focusPolicy() != Qt::NoFocus) order.push_back(c.get());
-    std::stable_sort(order.begin(), order.end(), [](Control* a, Control* b) { return a->tabIndex() < b->tabIndex(); });
-    for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1]->widget(), order[i]->widget());
+    // Tab and Shift+Tab follow the tab positions (moveByTab); the toolkit's
+    // own chain follows creation order and is not used.
 }
 
 Screen::~Screen() {
@@ -283,6 +279,11 @@ bool Screen::eventFilter(QObject* obj, QEvent* e) {
             return false;
         case QEvent::KeyPress: {
             auto* k = static_cast<QKeyEvent*>(e);
+            if ((k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
+                !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+                moveByTab(*ctl, k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier));
+                return true;
+            }
             bool swallow = false;
             std::string name = ctl->name();
             if (auto it = keyDown_.find(name); it != keyDown_.end()) {
@@ -319,6 +320,25 @@ bool Screen::eventFilter(QObject* obj, QEvent* e) {
         }
         default: return false;
     }
+}
+
+void Screen::moveByTab(Control& from, bool forward) {
+    std::vector<Control*> order;
+    for (auto& c : controls_)
+        if (c->tabIndex() >= 0 && c->canTakeFocus()) order.push_back(c.get());
+    if (order.empty()) return;
+    std::stable_sort(order.begin(), order.end(), [](Control* a, Control* b) { return a->tabIndex() < b->tabIndex(); });
+    Control* target = nullptr;
+    if (forward) {
+        for (Control* c : order)
+            if (c->tabIndex() > from.tabIndex()) { target = c; break; }
+        if (!target) target = order.front();
+    } else {
+        for (auto it = order.rbegin(); it != order.rend(); ++it)
+            if ((*it)->tabIndex() < from.tabIndex()) { target = *it; break; }
+        if (!target) target = order.back();
+    }
+    if (target->widget()) target->widget()->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
 // ---- Screens

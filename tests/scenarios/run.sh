@@ -19,4 +19,9 @@ case "${store:-demo}" in
   none) ;;
   *) echo "unknown store: $store" >&2; exit 1 ;;
 esac
+# The workstation has run the program before: its short-date setting is the
+# program's "MM/dd/yyyy" (a line "# workstation: fresh" keeps the default).
+if ! grep -q '^# workstation: fresh' "$scn"; then
+  printf 'short_date=MM/dd/yyyy\n' > "$tmp/G/Workstation.ini"
+fi
 cd "$tmp" && timeout 180 "$bin/velmora-scenario" "$scn"
