@@ -284,6 +284,15 @@ bool Screen::eventFilter(QObject* obj, QEvent* e) {
                 moveByTab(*ctl, k->key() == Qt::Key_Tab && !(k->modifiers() & Qt::ShiftModifier));
                 return true;
             }
+            if (auto* lw = qobject_cast<QListWidget*>(ctl->widget())) {
+                // A selection moved with the keyboard is a click, as on the
+                // original platform: look once the list has taken the key.
+                int before = lw->currentRow();
+                std::string name = ctl->name();
+                QTimer::singleShot(0, lw, [this, lw, before, name] {
+                    if (lw->currentRow() != before && lw->currentRow() >= 0) raise(name, Event::Click);
+                });
+            }
             bool swallow = false;
             std::string name = ctl->name();
             if (auto it = keyDown_.find(name); it != keyDown_.end()) {
