@@ -1,5 +1,5 @@
-// The screens need a widget application; the offscreen platform needs no
-// display.
+// Test programs with screens need a widget application; the offscreen
+// platform needs no display. Linked into such tests as an object library.
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ public:
         qputenv("QT_QPA_PLATFORM", "offscreen");
         ui::quietPlatformNotes();
         static int argc = 1;
-        static char name[] = "test_ui";
+        static char name[] = "velmora-test";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
     }
