@@ -120,6 +120,17 @@ std::unique_ptr<PdfBackend::Job> PdfBackend::startJob(const DocumentInfo& info) 
 }
 
 fs::path PdfBackend::finish(Job& job) {
+    try {
+        return claimName(job);
+    } catch (...) {
+        // A document that got no name leaves no temporary file behind.
+        std::error_code ec;
+        fs::remove(job.temp, ec);
+        throw;
+    }
+}
+
+fs::path PdfBackend::claimName(Job& job) {
     job.painter->end();
     job.writer.reset();
     fs::path dir = job.temp.parent_path();
@@ -166,14 +177,7 @@ void PdfBackend::newPage() {
 PrintedDocument PdfBackend::endDocument() {
     if (!job_) throw std::logic_error("no document under way");
     std::unique_ptr<Job> job = std::move(job_);
-    fs::path file;
-    try {
-        file = finish(*job);
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(job->temp, ec);
-        throw;
-    }
+    fs::path file = finish(*job);
     return PrintedDocument{{}, job->name, file, job->pages};
 }
 
@@ -181,14 +185,7 @@ PrintedDocument PdfBackend::printImage(const DocumentInfo& info, const QImage& i
     std::unique_ptr<Job> job = startJob(info);
     job->painter->setRenderHint(QPainter::SmoothPixmapTransform);
     job->painter->drawImage(screenImageRect(image), image);
-    fs::path file;
-    try {
-        file = finish(*job);
-    } catch (...) {
-        std::error_code ec;
-        fs::remove(job->temp, ec);
-        throw;
-    }
+    fs::path file = finish(*job);
     return PrintedDocument{{}, job->name, file, 1};
 }
 

@@ -35,7 +35,10 @@ public:
 private:
     struct Job;
     std::unique_ptr<Job> startJob(const DocumentInfo& info);
+    // Ends the job's file and gives it its final name; on a failure the
+    // temporary file is removed.
     std::filesystem::path finish(Job& job);
+    std::filesystem::path claimName(Job& job);
 
     DriveMap drives_;
     PrintClock clock_;
