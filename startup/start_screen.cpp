@@ -4,6 +4,7 @@
 
 #include "platform/engine/engine.h"
 #include "settings/program/program_settings.h"
+#include "ui/conventions.h"
 #include "ui/program.h"
 
 namespace startup {
@@ -47,13 +48,8 @@ StartScreen::StartScreen(Program& p)
                        ". All rights reserved.");
 }
 
-void StartScreen::CenterStartScreen() {
-    int W = program().displayWidthTwips(), H = program().displayHeightTwips();
-    setLeft((W - 9600) / 2);
-    setTop((H - 7200) / 2);
-    setHeight(7200);
-    setWidth(9600);
-}
+// The same placing as every screen's page set-up.
+void StartScreen::CenterStartScreen() { ui::PageSetUp(*this); }
 
 void StartScreen::RebuildFile(const std::string& name) {
     Control& status = c("TxtGoOn");
