@@ -213,7 +213,6 @@ void Screen::onKeyDown(const std::string& control, std::function<bool(int, int, 
     keyDown_[control] = std::move(r);
 }
 
-bool Screen::hasHandler(const std::string& control, Event e) const { return handlers_.count({control, e}) > 0; }
 
 void Screen::raise(const std::string& control, Event e) {
     auto it = handlers_.find({control, e});

@@ -90,7 +90,6 @@ public:
 
     // Raises a control's event as the toolkit would (used by the widgets and the scenario player).
     void raise(const std::string& control, Event e);
-    bool hasHandler(const std::string& control, Event e) const;
     bool eventFilter(QObject* obj, QEvent* e);  // called by the widgets' filter
     // Moves the focus to the next (or previous) tab position that can take it.
     void moveByTab(Control& from, bool forward);
